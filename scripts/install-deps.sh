@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency from Debian's packages.
+# Idempotent: packages already present are left as they are.
+set -euo pipefail
+
+PACKAGES=(
+  # host toolchain and test frameworks
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  # libraries the program links
+  libsqlite3-dev libzip-dev zlib1g-dev libfreeimage-dev libgcrypt20-dev
+  # Winelib (x86-64 only: this kernel runs no 32-bit code)
+  wine64 wine64-tools
+  # 32-bit Windows cross build
+  g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
+  libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
+  # headless runs and screenshots
+  xvfb x11-utils xdotool imagemagick
+  # container tool and tests
+  sqlite3 zip unzip
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+APT=(-o DPkg::Lock::Timeout=600 -y -q)
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get "${APT[@]}" update
+$SUDO apt-get "${APT[@]}" install --no-install-recommends "${missing[@]}"

@@ -1,0 +1,17 @@
+#!/bin/sh
+# Creates a Wine prefix at $1 if it does not exist yet. HOME and the XDG data
+# folder point into the prefix so that Wine's shell folders and recycle bin
+# stay inside it.
+set -e
+prefix=$1
+[ -n "$prefix" ] || { echo "usage: wine-prefix.sh DIR" >&2; exit 2; }
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$prefix/home" "$prefix/home/.local/share"
+  HOME="$prefix/home" XDG_DATA_HOME="$prefix/home/.local/share" \
+  WINEPREFIX="$prefix" WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all \
+  WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
+    /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w
+fi
