@@ -1,0 +1,91 @@
+// The program's entry point: brings the program up in a fixed order, runs the
+// user-interface thread's message loop and releases what start-up acquired.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdlib.h>
+
+#include "app_state.h"
+#include "dialog_look.h"
+#include "init_app.h"
+#include "language.h"
+#include "main_window.h"
+#include "msgbox.h"
+#include "processes.h"
+#include "resource.h"
+#include "session_link.h"
+#include "env/local_appdata.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand)
+{
+    // The progress bars of the dialogs are common controls.
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    SetPreferredLanguage("zh-cn");
+    LoadLanguage();
+
+    WarnAboutSecuritySoftware(nullptr);
+
+    OSVERSIONINFOEXW vi = {};
+    vi.dwOSVersionInfoSize = sizeof(vi);
+    if (!GetVersionExW(reinterpret_cast<OSVERSIONINFOW *>(&vi)))
+        FatalError(GetString("NO_OS_VER"));
+    if (vi.dwPlatformId == VER_PLATFORM_WIN32_NT && vi.dwMajorVersion <= 5)
+        SetLocalAppDataDefault();
+
+    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MOUNT_DLG), nullptr, StartupCheckDlgProc,
+                    reinterpret_cast<LPARAM>(commandLine));
+
+    // Only one copy runs; a second one leaves quietly. The semaphore is never
+    // closed: the system removes it with the process.
+    CreateSemaphoreA(nullptr, 0, 1, "QDSKVGPMINSTANCE");
+    if (GetLastError() == ERROR_ALREADY_EXISTS)
+        return 1;
+
+    OSVERSIONINFOEXW vista = {};
+    vista.dwOSVersionInfoSize = sizeof(vista);
+    vista.dwMajorVersion = 6;
+    vista.dwMinorVersion = 0;
+    vista.wServicePackMajor = 0;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    if (!VerifyVersionInfoW(&vista, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask))
+        SetEnvironmentVariableW(L"LOCALAPPDATA", L"%USERPROFILE%\\Local Settings\\Application Data");
+
+    atexit(ExitCleanup);
+    InitApplication(instance);
+    RegisterRedTickClass(instance);
+    lstrcpynW(g_szProgramTitle, GetString("VGRD"), ARRAYSIZE(g_szProgramTitle));
+
+    VirtualLock(&g_LoginPassword, sizeof(g_LoginPassword));
+    VirtualLock(&g_MountOptions, sizeof(g_MountOptions));
+
+    WNDCLASSW wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.lpszClassName = L"MainWnd";
+    if (!RegisterClassW(&wc))
+        FatalWindowsError(L"MainWnd_CreateWindow");
+
+    HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"MainWnd", L"", WS_POPUP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    if (!hwnd)
+        FatalWindowsError(L"MainWnd_CreateWindow");
+    g_hMainWnd = hwnd;
+    ShowWindow(hwnd, showCommand);
+    UpdateWindow(hwnd);
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!msg.hwnd)
+            msg.hwnd = g_hMainWnd;
+        if (IsWindow(g_hMainWnd) && IsDialogMessageW(g_hMainWnd, &msg))
+            continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return 0;
+}

@@ -1,0 +1,11 @@
+// The hidden main window: owner of the tray icon, its menu and the handlers
+// of the system events that end privacy mode.
+#pragma once
+#include <windows.h>
+
+LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Folder of the executable followed by "vdisk.dat" (ANSI), set at creation.
+extern char g_szContainerPath[MAX_PATH];
+// Drive letter for the login, set at creation.
+extern char g_cLoginDrive;

@@ -1,0 +1,88 @@
+#include "msgbox.h"
+
+#include <shlobj.h>
+#include <stdlib.h>
+
+#include "app_state.h"
+#include "language.h"
+
+BOOL SilentMode = FALSE;
+
+static int Box(const WCHAR *text, UINT style)
+{
+    if (SilentMode)
+        return 0;
+    return MessageBoxW(g_hMainWnd, text, g_szProgramTitle, style);
+}
+
+int ShowInfo(const WCHAR *text) { return Box(text, MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST); }
+int ShowWarning(const WCHAR *text) { return Box(text, MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST); }
+int ShowWarningPlain(const WCHAR *text) { return Box(text, MB_ICONWARNING); }
+int ShowError(const WCHAR *text) { return Box(text, MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST); }
+int AskWarningYesNo(const WCHAR *text) { return Box(text, MB_YESNO | MB_ICONWARNING); }
+int AskWarningNoYes(const WCHAR *text)
+{
+    return Box(text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST);
+}
+
+// The system's text for an error code, allocated by the system (LocalFree), or
+// null when it has none.
+static WCHAR *SystemErrorText(DWORD code)
+{
+    WCHAR *text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<WCHAR *>(&text), 0, nullptr);
+    return text;
+}
+
+DWORD ShowLastWindowsError(HWND owner)
+{
+    DWORD code = GetLastError();
+    if (SilentMode || code == 0)
+        return code;
+    if (code == ERROR_ACCESS_DENIED && !IsUserAnAdmin()) {
+        ShowError(L"ERR_ACCESS_DENIED");
+        return code;
+    }
+    WCHAR *text = SystemErrorText(code);
+    MessageBoxW(owner, text ? text : L"", g_szProgramTitle, MB_ICONERROR);
+    if (text)
+        LocalFree(text);
+    if (code == ERROR_NOT_READY)
+        WarnAboutAutoMount();
+    return code;
+}
+
+void FatalError(const WCHAR *text)
+{
+    MessageBeep(MB_ICONEXCLAMATION);
+    MessageBoxW(nullptr, text, g_szProgramTitle, MB_ICONERROR);
+    exit(1);
+}
+
+void FatalWindowsError(const WCHAR *operation)
+{
+    DWORD code = GetLastError();
+    WCHAR *sys = SystemErrorText(code);
+    WCHAR msg[80];
+    // wsprintfW has no size limit; format into a large buffer and cut to 80.
+    WCHAR full[1024 + 80];
+    wsprintfW(full, GetString("FAIL"), operation, (int)code, sys ? sys : L"");
+    lstrcpynW(msg, full, 80);
+    MessageBoxW(nullptr, msg, GetString("ERROR"), MB_OK);
+    if (sys)
+        LocalFree(sys);
+    ExitProcess(code);
+}
+
+void ShowRegistryError(DWORD code)
+{
+    WCHAR *sys = SystemErrorText(code);
+    WCHAR full[1024 + 256];
+    WCHAR msg[256];
+    wsprintfW(full, L"注册表访问（读写）失败(错误=%d):\n %s", (int)code, sys ? sys : L"");
+    lstrcpynW(msg, full, 256);
+    MessageBoxW(nullptr, msg, L"Veilguard", MB_ICONERROR);
+    if (sys)
+        LocalFree(sys);
+}

@@ -1,0 +1,33 @@
+// The message boxes every part of the program reports through. Callers look
+// the text up with GetString first; a box shows exactly the text it is given,
+// with the program title as caption and the main window as owner.
+#pragma once
+#include <windows.h>
+
+// While set, every box below (except the registry error box) shows nothing
+// and returns 0. Nothing in the program sets it.
+extern BOOL SilentMode;
+
+int ShowInfo(const WCHAR *text);
+int ShowWarning(const WCHAR *text);
+int ShowWarningPlain(const WCHAR *text);
+int ShowError(const WCHAR *text);
+int AskWarningYesNo(const WCHAR *text);
+int AskWarningNoYes(const WCHAR *text);
+
+// Shows the system's text for GetLastError() and returns that code.
+DWORD ShowLastWindowsError(HWND owner);
+
+// Beeps, shows the text and ends the process with exit code 1 through the
+// normal exit path.
+[[noreturn]] void FatalError(const WCHAR *text);
+
+// Shows "<operation> failed with error <code>: <system text>" and ends the
+// process at once with the error code.
+[[noreturn]] void FatalWindowsError(const WCHAR *operation);
+
+void ShowRegistryError(DWORD code);
+
+// Hook for the volume code: warns about drives mounted automatically by the
+// system when a device reports "not ready".
+void WarnAboutAutoMount(void);

@@ -1,0 +1,42 @@
+// Drives the real program from outside: starts it, finds its windows, sends
+// it the tray callback and keys, answers its message boxes, takes screenshots.
+#pragma once
+#include "gtest_wine.h"
+
+#include <string>
+
+struct Program {
+    HANDLE process = nullptr;
+    DWORD pid = 0;
+};
+
+// Starts the program; false when it could not be started.
+bool StartProgram(Program &p);
+
+// Waits for the program to end; returns its exit code, or STILL_ACTIVE on
+// time-out.
+DWORD WaitForExit(Program &p, DWORD timeoutMs);
+
+// Ends the program if it still runs and releases the handle.
+void StopProgram(Program &p);
+
+// A top-level window of the process with the class (and title, when given);
+// waits up to timeoutMs.
+HWND WaitForWindow(DWORD pid, const WCHAR *cls, const WCHAR *title, DWORD timeoutMs);
+
+// Whether the process has a top-level window of that class right now.
+bool HasWindow(DWORD pid, const WCHAR *cls);
+
+std::u16string WindowText(HWND hwnd);
+
+// The texts of the static controls of a dialog (message box text and such).
+std::u16string DialogStaticText(HWND dialog);
+
+// Presses a dialog's button by id, as a click would.
+void PressButton(HWND dialog, int id);
+
+// Sends key presses to a window (the popup menu handles its keys itself).
+void SendKey(HWND hwnd, WORD vk);
+
+// Saves a screenshot of the whole screen as VG_SHOTS/<name>.png.
+bool Screenshot(const char *name);

@@ -1,0 +1,111 @@
+// The program as a user meets it: started, found in the tray, driven through
+// its menu, and quit.
+#include "driver.h"
+
+#include "Mount/resource.h"
+
+namespace {
+
+const DWORD kStartTimeout = 60000;
+
+class TrayProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(StartProgram(prog));
+        main = WaitForWindow(prog.pid, L"MainWnd", nullptr, kStartTimeout);
+        ASSERT_NE(main, nullptr) << "no MainWnd window appeared";
+    }
+    void TearDown() override { StopProgram(prog); }
+
+    // Right-click on the tray icon: the program opens its menu.
+    HWND OpenMenu()
+    {
+        PostMessageW(main, WM_APP + 3, 1, WM_RBUTTONDOWN);
+        return WaitForWindow(prog.pid, L"#32768", nullptr, 10000);
+    }
+
+    // The message box the program shows, identified by its caption.
+    HWND WaitForBox(const WCHAR *caption) { return WaitForWindow(prog.pid, L"#32770", caption, 10000); }
+
+    Program prog;
+    HWND main = nullptr;
+};
+
+TEST_F(TrayProgram, StartsHiddenWithTrayIcon)
+{
+    EXPECT_FALSE(IsWindowVisible(main));
+    LONG ex = GetWindowLongW(main, GWL_EXSTYLE);
+    EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
+    EXPECT_TRUE(ex & WS_EX_NOACTIVATE);
+    // The tray icon holds the named mutex while it is shown.
+    HANDLE mutex = nullptr;
+    for (int i = 0; i < 100 && !mutex; ++i) {
+        mutex = OpenMutexA(SYNCHRONIZE, FALSE, "QDSKTaskBarIcon");
+        if (!mutex)
+            Sleep(100);
+    }
+    EXPECT_NE(mutex, nullptr) << "the tray icon's mutex does not exist";
+    if (mutex)
+        CloseHandle(mutex);
+    Sleep(1500);  // let the balloon appear in the screenshot
+    EXPECT_TRUE(Screenshot("tray_normal_mode"));
+}
+
+TEST_F(TrayProgram, AboutOpensLocalizedDialog)
+{
+    HWND menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    // About is the first item.
+    SendKey(menu, VK_DOWN);
+    SendKey(menu, VK_RETURN);
+    HWND about = WaitForWindow(prog.pid, L"CustomDlg", L"关于Veilguard", 10000);
+    ASSERT_NE(about, nullptr) << "no About dialog titled 关于Veilguard";
+    EXPECT_EQ(WindowText(GetDlgItem(about, IDT_ABOUT_VERSION2)), u"Veilguard 2.0");
+    EXPECT_EQ(WindowText(GetDlgItem(about, IDOK)), u"确定(&O)");
+    EXPECT_TRUE(Screenshot("about_dialog"));
+    PressButton(about, IDOK);
+    for (int i = 0; i < 50 && IsWindow(about); ++i)
+        Sleep(100);
+    EXPECT_FALSE(IsWindow(about)) << "OK did not close the About dialog";
+    EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
+}
+
+TEST_F(TrayProgram, QuitAnsweredNoKeepsRunningYesEnds)
+{
+    HWND menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    // Quit is the last item.
+    SendKey(menu, VK_UP);
+    SendKey(menu, VK_RETURN);
+    HWND box = WaitForBox(L"Veilguard");
+    ASSERT_NE(box, nullptr) << "no quit confirmation";
+    EXPECT_EQ(DialogStaticText(box), u"确定要退出吗？");
+    PressButton(box, IDNO);
+    Sleep(1000);
+    EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE) << "No ended the program";
+    EXPECT_TRUE(IsWindow(main));
+
+    menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    SendKey(menu, VK_UP);
+    SendKey(menu, VK_RETURN);
+    box = WaitForBox(L"Veilguard");
+    ASSERT_NE(box, nullptr);
+    PressButton(box, IDYES);
+    EXPECT_EQ(WaitForExit(prog, 20000), 0u);
+}
+
+TEST_F(TrayProgram, SecondCopyEndsWithCodeOne)
+{
+    Program second;
+    ASSERT_TRUE(StartProgram(second));
+    DWORD code = WaitForExit(second, kStartTimeout);
+    EXPECT_EQ(code, 1u);
+    EXPECT_FALSE(HasWindow(second.pid, L"MainWnd"));
+    StopProgram(second);
+    // The first copy is untouched.
+    EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
+}
+
+}  // namespace
