@@ -302,6 +302,22 @@ TEST_F(LanguageText, FullPoolStopsLoading)
     EXPECT_TRUE(g_reported.empty());
 }
 
+TEST_F(LanguageText, PoolFillsToItsLastByteAndNoFurther)
+{
+    // 249 entries of 4012 bytes leave 1012 bytes: 8 for the key "LAST",
+    // then room for a text of exactly 501 units and its terminator.
+    std::string entries, text(2000, 'p');
+    for (int i = 0; i < 249; ++i)
+        entries += En("K" + std::to_string(1000 + i), text);
+    ASSERT_EQ(Load(File(entries + En("LAST", std::string(501, 'x')))), 1);
+    EXPECT_EQ(LanguagePoolUsed(), kLanguagePoolSize);
+    EXPECT_EQ(Str("LAST").size(), 501u);
+
+    EXPECT_EQ(Load(File(entries + En("LAST", std::string(502, 'x')))), 0);
+    EXPECT_EQ(FindLanguageString("LAST"), nullptr);
+    EXPECT_EQ(Str("K1248").size(), 2000u);
+}
+
 TEST_F(LanguageText, FullDictionaryDropsNewEntriesButStillReplaces)
 {
     std::string entries;

@@ -3,14 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
-// The decoded text, or "!" when the input is refused.
+// The decoded text, or "!" when the input is refused. The input sits in a
+// block of exactly its size, so a read past its end is a real overrun.
 std::u16string Decode(const std::string &in, size_t outUnits = 64)
 {
     char16_t out[64];
-    size_t n = DecodeUtf8Text(in.data(), in.size(), out, outUnits);
+    std::vector<char> bytes(in.begin(), in.end());
+    size_t n = DecodeUtf8Text(bytes.data(), bytes.size(), out, outUnits);
     if (n == 0)
         return u"!";
     EXPECT_EQ(out[n - 1], 0);
@@ -54,6 +57,15 @@ TEST(Utf8Decode, RefusesInvalidInput)
     EXPECT_EQ(Decode("\xE5\xAE"), u"!");         // truncated at the end
     EXPECT_EQ(Decode("\xE5\x41\x8B"), u"!");     // ASCII inside a sequence
     EXPECT_EQ(Decode("\xF0\x9F\x98"), u"!");
+}
+
+TEST(Utf8Decode, StopsAtTheGivenLength)
+{
+    // The bytes after the given length would complete the character.
+    const char text[] = "\xE5\xAE\x8B";
+    char16_t out[4];
+    EXPECT_EQ(DecodeUtf8Text(text, 2, out, 4), 0u);
+    EXPECT_EQ(DecodeUtf8Text(text, 3, out, 4), 2u);
 }
 
 TEST(Utf8Decode, ResultMustFitWithTerminator)

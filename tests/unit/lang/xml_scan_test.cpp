@@ -99,6 +99,7 @@ TEST(XmlScan, NodeTextDecodesOnlyThreeEntities)
     EXPECT_EQ(Text("<s>&quot;&apos;&#65;&amp;lt;</s>"), "&quot;&apos;&#65;&lt;");
     EXPECT_EQ(Text("<s>tail&am</s>"), "tail&am");
     EXPECT_EQ(Text("<s/>next<t>"), "next");
+    EXPECT_EQ(Text("<s k=\"a<b\">text</s>"), "text");  // starts after the first ">"
     EXPECT_EQ(Text("<s></s>"), "");
 }
 
