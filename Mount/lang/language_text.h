@@ -3,7 +3,7 @@
 // start-up fills once and everything else only reads.
 //
 // Texts are UTF-16 (char16_t, the same 16-bit units as WCHAR on Windows);
-// the Win32 side's GetString hands GetLanguageString's text on as WCHAR.
+// the Win32 side's GetString (Mount/language.h) hands them on as WCHAR.
 // Entries with a key are string and control texts and font records; entries
 // without a key map a control id to a text. Lookups scan from the first
 // entry and compare keys exactly.
