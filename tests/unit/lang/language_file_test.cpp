@@ -43,13 +43,18 @@ const char *const kAbsentKeys[] = {
 int g_errors;
 void CountError(LanguageError, const char *) { ++g_errors; }
 
-// The file beside the sources: three folders up from this test's own folder.
-std::string ReadLanguageFile()
+// A file of the program's sources: three folders up from this test's folder.
+std::string ReadSourceFile(const char *name)
 {
     std::string path = __FILE__;
-    path = path.substr(0, path.find_last_of('/') + 1) + "../../../Mount/lang/language.xml";
+    path = path.substr(0, path.find_last_of('/') + 1) + "../../../" + name;
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ReadLanguageFile()
+{
+    return ReadSourceFile("Mount/lang/language.xml");
 }
 
 class LanguageFile : public ::testing::TestWithParam<const char *> {
@@ -162,5 +167,25 @@ TEST(LanguageFileTexts, ChineseTextsAreThoseQuoted)
     EXPECT_EQ(Str("IDC_CONVERTING"), u"Veilguard正在切换系统环境，请稍候......");
     EXPECT_EQ(Str("IDT_CONFIRM_PASSWORD"), u"确认(&V):");
     EXPECT_EQ(Str("RECYCLEBIN"), u"回收站");
+    SetPreferredLanguage(nullptr);
+}
+
+TEST(LanguageFileTexts, ResourceHeaderGivesControlsTheirTexts)
+{
+    std::string xml = ReadLanguageFile(), header = ReadSourceFile("Mount/resource.h");
+    ASSERT_FALSE(header.empty());
+    SetPreferredLanguage("zh-cn");
+    ASSERT_EQ(LoadLanguageText(xml.data(), xml.size(), header.data(), header.size(), nullptr), 1);
+    auto control = [](int id) {
+        const char16_t *t = GetLanguageControlText(id);
+        return std::u16string(t ? t : u"<none>");
+    };
+    EXPECT_EQ(control(3050), u"密码(&P):");                 // IDT_PASSWORD
+    EXPECT_EQ(control(3054), u"确认(&V):");                 // IDT_CONFIRM_PASSWORD
+    EXPECT_EQ(control(19022), u"刷新(&R)");                 // IDC_REFRESH
+    EXPECT_EQ(control(40082), u"清除(&O)");                 // ID_CLEAN
+    EXPECT_EQ(control(19028), u"Veilguard正在切换系统环境，请稍候......");  // IDC_CONVERTING
+    EXPECT_EQ(control(3034), u"<none>");                    // IDC_PASSWORD keeps its template
+    EXPECT_EQ(control(19017), u"<none>");                   // IDC_PROTIPS
     SetPreferredLanguage(nullptr);
 }
