@@ -43,7 +43,7 @@ static DWORD ExecutableChecksum(void)
 }
 
 // Return addresses into the program's code found on the faulting stack.
-static void CollectStack(ULONG_PTR sp, DWORD out[8])
+static void CollectStack(ULONG_PTR sp, uint32_t out[8])
 {
     MEMORY_BASIC_INFORMATION mbi;
     if (!sp || !VirtualQuery(reinterpret_cast<void *>(sp), &mbi, sizeof(mbi)))
@@ -102,8 +102,9 @@ static DWORD WINAPI CrashReportThread(LPVOID param)
     WCHAR wurl[2048];
     MultiByteToWideChar(CP_ACP, 0, url, -1, wurl, ARRAYSIZE(wurl));
 
+    // The question, then the address the answer Yes opens.
     WCHAR message[4096];
-    wnsprintfW(message, ARRAYSIZE(message), GetString("ERROR"), wurl);
+    wnsprintfW(message, ARRAYSIZE(message), L"%s\n\n%s", GetString("EXCEPTION_REPORT"), wurl);
     if (MessageBoxW(nullptr, message, GetString("ERROR"),
                     MB_ICONERROR | MB_YESNO | MB_SETFOREGROUND | MB_TOPMOST) == IDYES) {
         ShellExecuteW(nullptr, L"open", wurl, nullptr, nullptr, SW_SHOWNORMAL);

@@ -63,13 +63,13 @@ static LRESULT OnCreate(HWND hwnd)
     return 0;
 }
 
-static void ShowTrayMenu(HWND hwnd)
+HMENU BuildTrayMenu(BOOL mounted)
 {
     HMENU menu = CreatePopupMenu();
     if (!AppendMenuW(menu, MF_STRING, IDM_ABOUT, GetString("MENU_ABOUT")))
         FatalWindowsError(L"AppendMenu");
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    if (AnyVolumeMounted())
+    if (mounted)
         AppendMenuW(menu, MF_STRING, IDM_LOGOFF, GetString("MENU_LOGOFF"));
     else
         AppendMenuW(menu, MF_STRING, IDM_LOGIN, GetString("MENU_LOGIN"));
@@ -80,7 +80,12 @@ static void ShowTrayMenu(HWND hwnd)
     AppendMenuW(menu, MF_STRING, IDM_HELP, GetString("MENU_HELP"));
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(menu, MF_STRING, IDM_QUIT, GetString("MENU_QUIT"));
+    return menu;
+}
 
+static void ShowTrayMenu(HWND hwnd)
+{
+    HMENU menu = BuildTrayMenu(AnyVolumeMounted());
     POINT pt;
     GetCursorPos(&pt);
     int command = TrackPopupMenu(menu, TPM_RIGHTBUTTON | TPM_BOTTOMALIGN | TPM_RETURNCMD, pt.x, pt.y, 0, hwnd,

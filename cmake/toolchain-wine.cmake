@@ -7,3 +7,6 @@ set(CMAKE_LIBRARY_ARCHITECTURE x86_64-linux-gnu)
 set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/wine-rules.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
 set(VG_PLATFORM wine CACHE STRING "" FORCE)
+# A Winelib program is a shared object: everything is position-independent.
+set(CMAKE_C_FLAGS_INIT "-fPIC")
+set(CMAKE_CXX_FLAGS_INIT "-fPIC")

@@ -15,7 +15,7 @@ PACKAGES=(
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
   libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
   # headless runs and screenshots
-  xvfb x11-utils xdotool imagemagick
+  xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
   # container tool and tests
   sqlite3 zip unzip
 )

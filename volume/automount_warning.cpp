@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "Mount/app_state.h"
-#include "Mount/language.h"
 #include "Mount/msgbox.h"
 
 void WarnAboutAutoMount(void)
@@ -18,7 +17,7 @@ void WarnAboutAutoMount(void)
     LONG r = RegQueryValueExW(key, L"NoAutoMount", nullptr, &type, reinterpret_cast<BYTE *>(&value), &size);
     RegCloseKey(key);
     if (r == ERROR_SUCCESS && type == REG_DWORD && value != 0)
-        ShowWarning(GetString("SYS_AUTOMOUNT_DISABLED"));
+        ShowWarning(L"SYS_AUTOMOUNT_DISABLED");
     else if (WindowsVersionCode >= WIN_VISTA_OR_LATER)
-        ShowWarning(GetString("SYS_ASSIGN_DRIVE_LETTER"));
+        ShowWarning(L"SYS_ASSIGN_DRIVE_LETTER");
 }

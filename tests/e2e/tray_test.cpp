@@ -34,7 +34,11 @@ protected:
 
 TEST_F(TrayProgram, StartsHiddenWithTrayIcon)
 {
-    EXPECT_FALSE(IsWindowVisible(main));
+    // A pop-up created with default size has no area: nothing to see.
+    RECT rc;
+    GetWindowRect(main, &rc);
+    EXPECT_EQ(rc.right - rc.left, 0);
+    EXPECT_EQ(rc.bottom - rc.top, 0);
     LONG ex = GetWindowLongW(main, GWL_EXSTYLE);
     EXPECT_TRUE(ex & WS_EX_TOOLWINDOW);
     EXPECT_TRUE(ex & WS_EX_NOACTIVATE);
@@ -50,6 +54,20 @@ TEST_F(TrayProgram, StartsHiddenWithTrayIcon)
         CloseHandle(mutex);
     Sleep(1500);  // let the balloon appear in the screenshot
     EXPECT_TRUE(Screenshot("tray_normal_mode"));
+}
+
+TEST_F(TrayProgram, RightClickOpensMenuLeftClickDoesNot)
+{
+    PostMessageW(main, WM_APP + 3, 1, WM_LBUTTONDOWN);
+    Sleep(1500);
+    EXPECT_FALSE(HasWindow(prog.pid, L"#32768")) << "a left click opened the menu";
+    HWND menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    EXPECT_TRUE(Screenshot("tray_menu"));
+    SendKey(menu, VK_ESCAPE);
+    // Dismissing the menu sends command 0, which does nothing.
+    Sleep(500);
+    EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
 }
 
 TEST_F(TrayProgram, AboutOpensLocalizedDialog)

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the three presets and runs every test layer: native unit tests, Wine
+# integration tests and end-to-end tests (each Wine run in a fresh throw-away
+# prefix under a private Xvfb display). Ends with "N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+scripts/install-deps.sh || { echo "dependency installation failed"; echo "0 passed, 1 failed"; exit 1; }
+
+passed=0
+failed=0
+jobs=$(nproc 2>/dev/null || echo 2)
+logs="$root/build/test-logs"
+mkdir -p "$logs"
+
+pass() { passed=$((passed + 1)); echo "PASS: $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL: $1"; }
+
+# Adds the counts of a ctest run (its output in $1) to the totals.
+count_ctest() {
+  local line total bad
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -1)
+  if [ -z "$line" ]; then
+    if grep -q 'No tests were found' "$1"; then return 0; fi
+    fail "ctest gave no result ($1)"
+    return 0
+  fi
+  total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+  bad=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/')
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+
+build_preset() {
+  local preset=$1
+  if cmake --preset "$preset" >"$logs/configure-$preset.log" 2>&1 &&
+     cmake --build --preset "$preset" -j"$jobs" >"$logs/build-$preset.log" 2>&1; then
+    pass "build $preset"
+    return 0
+  fi
+  fail "build $preset (see $logs/build-$preset.log)"
+  tail -30 "$logs/build-$preset.log" "$logs/configure-$preset.log" 2>/dev/null
+  return 1
+}
+
+# native: unit tests of the platform-neutral core and the tools
+if build_preset native; then
+  ctest --test-dir build/native --output-on-failure -j"$jobs" 2>&1 | tee "$logs/ctest-native.log" | grep -E 'tests passed|Failed|\*\*\*' || true
+  count_ctest "$logs/ctest-native.log"
+fi
+
+# win32: the shipping executable must be a PE32 i386 program
+if build_preset win32; then
+  if i686-w64-mingw32-objdump -f build/win32/bin/Veilguard.exe 2>/dev/null | grep -q 'file format pei-i386'; then
+    pass "win32 Veilguard.exe is PE32 i386"
+  else
+    fail "win32 Veilguard.exe is not a PE32 i386 executable"
+  fi
+fi
+
+# wine: integration and end-to-end tests in a fresh prefix on a private display
+if build_preset wine; then
+  prefix="$root/build/wine/test-prefix"
+  rm -rf "$prefix"
+  display=""
+  for n in $(seq 150 199); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  done
+  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY="$display"
+  export WINEPREFIX="$prefix" HOME="$prefix/home" XDG_DATA_HOME="$prefix/home/.local/share"
+  export WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64
+  if scripts/wine-prefix.sh "$prefix"; then
+    /usr/lib/wine/wineserver -p </dev/null >/dev/null 2>&1
+    ctest --test-dir build/wine --output-on-failure 2>&1 | tee "$logs/ctest-wine.log" | grep -E 'tests passed|Failed|\*\*\*' || true
+    count_ctest "$logs/ctest-wine.log"
+    /usr/lib/wine/wineserver -k >/dev/null 2>&1
+  else
+    fail "creating the Wine prefix"
+  fi
+  kill "$xvfb_pid" 2>/dev/null
+  wait "$xvfb_pid" 2>/dev/null
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]
