@@ -7,6 +7,11 @@
 #include "msgbox.h"
 #include "resource.h"
 
+#if !defined(_WIN64) && !defined(__WINE__)
+// The record with a balloon, as 32-bit Windows defines it.
+static_assert(NOTIFYICONDATAW_V3_SIZE == 952, "tray icon record with balloon");
+#endif
+
 HANDLE g_hTrayMutex;
 static HICON s_privacyIcon;
 static HICON s_normalIcon;
