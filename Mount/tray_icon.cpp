@@ -7,9 +7,11 @@
 #include "msgbox.h"
 #include "resource.h"
 
+// The icon record with a balloon and its identifying GUID (the third form of
+// the record); the headers for Windows 2000 do not offer its size by name.
+static const DWORD kTrayRecordSize = FIELD_OFFSET(NOTIFYICONDATAW, guidItem) + sizeof(GUID);
 #if !defined(_WIN64) && !defined(__WINE__)
-// The record with a balloon, as 32-bit Windows defines it.
-static_assert(NOTIFYICONDATAW_V3_SIZE == 952, "tray icon record with balloon");
+static_assert(FIELD_OFFSET(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == 952, "tray icon record with balloon");
 #endif
 
 HANDLE g_hTrayMutex;
@@ -48,7 +50,7 @@ static DWORD ShowTrayIcon(HWND hwnd, BOOL privacy)
         FatalWindowsError(GetString("LOADIMAGE"));
 
     NOTIFYICONDATAW nid = {};
-    nid.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    nid.cbSize = kTrayRecordSize;
     nid.hWnd = hwnd;
     nid.uID = 1;
     nid.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
@@ -82,7 +84,7 @@ BOOL RemoveTrayIcon(HWND mainWindow)
     if (!g_hTrayMutex)
         return FALSE;
     NOTIFYICONDATAW nid = {};
-    nid.cbSize = NOTIFYICONDATAW_V3_SIZE;
+    nid.cbSize = kTrayRecordSize;
     nid.hWnd = mainWindow;
     nid.uID = 1;
     BOOL result = Shell_NotifyIconW(NIM_DELETE, &nid);
