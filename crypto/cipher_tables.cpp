@@ -27,8 +27,10 @@ struct AlgorithmInfo {
     int32_t modes[4];                  // allowed modes, MODE_NONE-ended
 };
 
-// Indexed by algorithm identifier. A name reads the cipher list backwards:
-// the cipher applied last comes first.
+// Indexed by algorithm identifier. A name reads the cipher list backwards
+// (the cipher applied last comes first), except "AES-Blowfish", which
+// applies AES first: the order of application is what volumes depend on,
+// the name is only shown.
 const AlgorithmInfo Algorithms[] = {
     {nullptr, {0}, {0}},
     {"AES", {CIPHER_AES}, {MODE_XTS, MODE_LRW, MODE_CBC}},

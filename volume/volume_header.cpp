@@ -1,0 +1,349 @@
+#include "volume/volume_header.h"
+
+#include <cstring>
+
+#include "crypto/cipher_tables.h"
+#include "crypto/crc32.h"
+#include "crypto/kdf.h"
+#include "crypto/modes.h"
+#include "crypto/random_pool.h"
+#include "crypto/secure_memory.h"
+
+namespace {
+
+constexpr uint8_t Magic[4] = {'Q', 'D', 'S', 'K'};
+constexpr size_t SecondaryMaterialSize = 32;  // LRW tweak key, CBC IV and whitening
+constexpr size_t TrialLength = 16;            // whole blocks of every cipher; holds the magic
+
+// The password, salt and key material of one call, in locked pages.
+struct KeyBlock {
+    int32_t iterations;
+    uint32_t passwordLength;
+    uint8_t password[QDSK_MAX_PASSWORD];
+    uint8_t salt[HEADER_SALT_SIZE];
+    uint8_t key[MASTER_KEY_AREA_SIZE];
+};
+
+struct DerivedKey {
+    uint8_t bytes[256];
+};
+
+struct HeaderBytes {
+    uint8_t bytes[VOLUME_HEADER_SIZE];
+};
+
+uint16_t Get16(const uint8_t *p) { return uint16_t((p[0] << 8) | p[1]); }
+uint32_t Get32(const uint8_t *p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
+uint64_t Get64(const uint8_t *p) { return (uint64_t(Get32(p)) << 32) | Get32(p + 4); }
+
+void Put16(uint8_t *p, uint16_t v)
+{
+    p[0] = uint8_t(v >> 8);
+    p[1] = uint8_t(v);
+}
+
+void Put32(uint8_t *p, uint32_t v)
+{
+    for (int i = 0; i < 4; i++)
+        p[i] = uint8_t(v >> (24 - 8 * i));
+}
+
+void Put64(uint8_t *p, uint64_t v)
+{
+    Put32(p, uint32_t(v >> 32));
+    Put32(p + 4, uint32_t(v));
+}
+
+size_t PrimaryKeyOffset(int32_t mode) { return mode == MODE_XTS ? 0 : SecondaryMaterialSize; }
+
+// Loads the secondary key material of the mode from key material laid out
+// as XTS (primary keys, then secondary keys) or the other modes (32 bytes of
+// secondary material, then the cipher keys).
+void LoadSecondaryKey(QdskCryptoContext *ctx, const uint8_t *keyMaterial)
+{
+    BurnMemory(ctx->secondaryKey, sizeof ctx->secondaryKey);
+    if (ctx->modeId == MODE_XTS) {
+        size_t k = AlgorithmKeySize(ctx->algorithm);
+        std::memcpy(ctx->secondaryKey, keyMaterial + k, k);
+    } else {
+        std::memcpy(ctx->secondaryKey, keyMaterial, SecondaryMaterialSize);
+    }
+}
+
+// Drops every schedule and table made from a trial or header key, so that
+// a context handed out holds nothing but what the master key gives.
+void ClearKeys(QdskCryptoContext *ctx)
+{
+    ReleaseCipherSchedules(ctx->primarySchedules, MAX_CASCADE);
+    ReleaseCipherSchedules(ctx->secondarySchedules, MAX_CASCADE);
+    BurnMemory(ctx->lrwTable, sizeof ctx->lrwTable);
+    BurnMemory(ctx->secondaryKey, sizeof ctx->secondaryKey);
+}
+
+// Sets the context up with key material (master key area or derived header
+// key). VOLUME_WEAK_KEY means fully set up with a Triple DES key that trips
+// the weak-key rule; the caller decides whether that matters.
+int SetupKeys(QdskCryptoContext *ctx, const uint8_t *keyMaterial, int modeFailure)
+{
+    int status = SetupAlgorithmKeys(ctx->algorithm, keyMaterial + PrimaryKeyOffset(ctx->modeId),
+                                    ctx->primarySchedules);
+    if (status == VOLUME_CIPHER_INIT_FAILED)
+        return status;
+    LoadSecondaryKey(ctx, keyMaterial);
+    if (!SetupModeKeys(ctx))
+        return modeFailure;
+    return status;
+}
+
+// An existing volume's master key opens whatever the weak-key rule says.
+int SetupMasterKeys(QdskCryptoContext *ctx, int modeFailure)
+{
+    int status = SetupKeys(ctx, ctx->masterKey, modeFailure);
+    return status == VOLUME_WEAK_KEY ? VOLUME_OK : status;
+}
+
+bool HeaderAccepted(const uint8_t *h)
+{
+    if (std::memcmp(h + 64, Magic, sizeof Magic) != 0)
+        return false;
+    if (Get16(h + 68) >= HEADER_CRC_MIN_VERSION && Crc32(h + 64, 252 - 64) != Get32(h + 252))
+        return false;
+    return Crc32(h + HEADER_KEY_AREA_OFFSET, MASTER_KEY_AREA_SIZE) == Get32(h + 72);
+}
+
+void ReadFields(QdskCryptoContext *ctx, const uint8_t *h)
+{
+    ctx->headerVersion = Get16(h + 68);
+    ctx->minProgramVersion = Get16(h + 70);
+    ctx->reservedA = Get64(h + 76);
+    ctx->reservedB = Get64(h + 84);
+    ctx->hiddenSize = Get64(h + 92);
+    ctx->hiddenFlag = ctx->hiddenSize != 0;
+    ctx->dataSize = Get64(h + 100);
+    ctx->areaStart = Get64(h + 108);
+    ctx->areaLength = Get64(h + 116);
+    ctx->flags = Get32(h + 124);
+    ctx->oldFormat = ctx->minProgramVersion < 0x600;
+}
+
+bool ValidPassword(const QdskPassword *password)
+{
+    return password != nullptr && password->ByteCount <= QDSK_MAX_PASSWORD;
+}
+
+void LoadPassword(KeyBlock *kb, const QdskPassword *password)
+{
+    kb->passwordLength = password->ByteCount;
+    std::memcpy(kb->password, password->Bytes, password->ByteCount);
+}
+
+// The trial of one algorithm and mode: the first block decides on the
+// magic before the whole area is decrypted.
+bool TryHeader(QdskCryptoContext *ctx, const uint8_t *encrypted, uint8_t *copy)
+{
+    std::memcpy(copy, encrypted, VOLUME_HEADER_SIZE);
+    if (!DecryptVolumeBuffer(copy + HEADER_ENCRYPTED_OFFSET, TrialLength, ctx) ||
+        std::memcmp(copy + 64, Magic, sizeof Magic) != 0)
+        return false;
+    std::memcpy(copy + HEADER_ENCRYPTED_OFFSET, encrypted + HEADER_ENCRYPTED_OFFSET, TrialLength);
+    return DecryptVolumeBuffer(copy + HEADER_ENCRYPTED_OFFSET, HEADER_ENCRYPTED_SIZE, ctx) && HeaderAccepted(copy);
+}
+
+// Searches PRFs, modes and algorithms. VOLUME_OK with the context left on
+// the header key and copy holding the decrypted header, or the failure.
+int SearchHeader(bool systemDrive, const uint8_t *encrypted, KeyBlock *kb, DerivedKey *dk,
+                 QdskCryptoContext *ctx, uint8_t *copy)
+{
+    const size_t keyLength = HeaderKeyLength();
+    for (int32_t prf = FIRST_PRF; prf <= LAST_PRF; prf++) {
+        kb->iterations = PrfIterations(prf, systemDrive);
+        if (!DeriveKeyPbkdf2(prf, kb->password, kb->passwordLength, kb->salt, sizeof kb->salt,
+                             uint32_t(kb->iterations), dk->bytes, keyLength))
+            return VOLUME_CIPHER_INIT_FAILED;
+
+        // The LRW tables depend only on the derived key: one per block size.
+        bool lrwBuilt16 = false, lrwBuilt8 = false;
+        for (int32_t mode = FIRST_MODE; mode <= LAST_MODE; mode++) {
+            if (mode != MODE_XTS) {
+                BurnMemory(ctx->secondaryKey, sizeof ctx->secondaryKey);
+                std::memcpy(ctx->secondaryKey, dk->bytes, SecondaryMaterialSize);
+            }
+            for (int32_t alg = FirstAlgorithm(); alg != 0; alg = NextAlgorithm(alg)) {
+                if (!IsModeAllowed(alg, mode))
+                    continue;
+                if (SetupAlgorithmKeys(alg, dk->bytes + PrimaryKeyOffset(mode), ctx->primarySchedules) ==
+                    VOLUME_CIPHER_INIT_FAILED)
+                    return VOLUME_CIPHER_INIT_FAILED;
+                ctx->algorithm = alg;
+                ctx->modeId = mode;
+                if (mode == MODE_XTS) {
+                    LoadSecondaryKey(ctx, dk->bytes);
+                    if (!SetupModeKeys(ctx))
+                        return VOLUME_MODE_INIT_FAILED;
+                } else if (mode == MODE_LRW) {
+                    bool &built = AlgorithmBlockSize(alg) == 16 ? lrwBuilt16 : lrwBuilt8;
+                    if (!built) {
+                        if (!SetupModeKeys(ctx))
+                            return VOLUME_MODE_INIT_FAILED;
+                        built = true;
+                    }
+                }
+                if (TryHeader(ctx, encrypted, copy)) {
+                    ctx->kdfPrf = prf;
+                    ctx->kdfIterations = kb->iterations;
+                    return VOLUME_OK;
+                }
+            }
+        }
+    }
+    return VOLUME_WRONG_PASSWORD;
+}
+
+uint16_t MinProgramVersionFor(int32_t mode, uint16_t given, uint64_t hiddenSize)
+{
+    switch (mode) {
+    case MODE_XTS: return given ? given : 0x0600;
+    case MODE_LRW: return 0x0410;
+    case MODE_CBC: return hiddenSize ? 0x0300 : 0x0100;
+    default: return 0x0300;
+    }
+}
+
+}  // namespace
+
+int OpenVolumeHeader(bool systemDrive, const uint8_t *encryptedHeader, const QdskPassword *password,
+                     QdskCryptoContext **context, QdskCryptoContext *headerContext)
+{
+    if (encryptedHeader == nullptr || !ValidPassword(password) || (context == nullptr && headerContext == nullptr))
+        return VOLUME_PARAMETER_INCORRECT;
+    if (headerContext == nullptr)
+        *context = nullptr;
+
+    LockedBuffer<KeyBlock> kb;
+    LockedBuffer<DerivedKey> dk;
+    LockedBuffer<HeaderBytes> copy;
+    if (!kb || !dk || !copy)
+        return VOLUME_OUT_OF_MEMORY;
+    QdskCryptoContext *ctx = headerContext ? headerContext : AllocateCryptoContext();
+    if (ctx == nullptr)
+        return VOLUME_OUT_OF_MEMORY;
+
+    LoadPassword(kb.get(), password);
+    std::memcpy(kb->salt, encryptedHeader, HEADER_SALT_SIZE);
+
+    int status = SearchHeader(systemDrive, encryptedHeader, kb.get(), dk.get(), ctx, copy->bytes);
+    if (status == VOLUME_OK) {
+        ReadFields(ctx, copy->bytes);
+        if (headerContext == nullptr) {
+            std::memcpy(ctx->masterKey, copy->bytes + HEADER_KEY_AREA_OFFSET, MASTER_KEY_AREA_SIZE);
+            std::memcpy(ctx->headerSalt, encryptedHeader, HEADER_SALT_SIZE);
+            ClearKeys(ctx);
+            status = SetupMasterKeys(ctx, VOLUME_MODE_INIT_FAILED);
+        }
+    }
+
+    if (headerContext == nullptr) {
+        if (status == VOLUME_OK)
+            *context = ctx;
+        else
+            ReleaseCryptoContext(ctx);
+    }
+    return status;  // the locked buffers are wiped on the way out
+}
+
+int BuildVolumeHeader(bool systemDrive, uint8_t *header, int32_t algorithm, int32_t mode,
+                      const QdskPassword *password, int32_t prf, const uint8_t *masterKeyArea,
+                      QdskCryptoContext **context, uint64_t dataSize, uint64_t hiddenSize, uint64_t areaStart,
+                      uint64_t areaLength, uint16_t minProgramVersion, uint32_t flags, bool wipe)
+{
+    if (context != nullptr)
+        *context = nullptr;
+    if (header == nullptr || !ValidPassword(password) || !IsValidPrf(prf) || !IsModeAllowed(algorithm, mode))
+        return VOLUME_PARAMETER_INCORRECT;
+
+    QdskCryptoContext *ctx = AllocateCryptoContext();
+    if (ctx == nullptr)
+        return VOLUME_OUT_OF_MEMORY;
+    std::memset(header, 0, VOLUME_HEADER_SIZE);
+    LockedBuffer<KeyBlock> kb;
+    LockedBuffer<DerivedKey> dk;
+
+    int status = VOLUME_OK;
+    if (!kb || !dk) {
+        status = VOLUME_OUT_OF_MEMORY;
+    } else if (masterKeyArea != nullptr) {
+        std::memcpy(kb->key, masterKeyArea, MASTER_KEY_AREA_SIZE);
+    } else if (mode != MODE_XTS) {
+        status = VOLUME_BAD_FORMAT;
+    } else if (!GetRandomBytes(kb->key, 2 * AlgorithmKeySize(algorithm), true)) {
+        status = VOLUME_WEAK_KEY;
+    }
+
+    if (status == VOLUME_OK) {
+        LoadPassword(kb.get(), password);
+        kb->iterations = PrfIterations(prf, systemDrive);
+        if (!GetRandomBytes(kb->salt, HEADER_SALT_SIZE, !wipe))
+            status = VOLUME_WEAK_KEY;
+    }
+    if (status == VOLUME_OK && !DeriveKeyPbkdf2(prf, kb->password, kb->passwordLength, kb->salt,
+                                                sizeof kb->salt, uint32_t(kb->iterations), dk->bytes,
+                                                HeaderKeyLength()))
+        status = VOLUME_CIPHER_INIT_FAILED;
+
+    if (status == VOLUME_OK) {
+        uint8_t *h = header;
+        std::memcpy(h, kb->salt, HEADER_SALT_SIZE);
+        std::memcpy(h + 64, Magic, sizeof Magic);
+        Put16(h + 68, mode == MODE_XTS ? HEADER_VERSION_XTS : HEADER_VERSION_LEGACY);
+        Put16(h + 70, MinProgramVersionFor(mode, minProgramVersion, hiddenSize));
+        Put32(h + 72, Crc32(kb->key, MASTER_KEY_AREA_SIZE));
+        // 76..91: reservedA and reservedB stay zero
+        Put64(h + 92, hiddenSize);
+        Put64(h + 100, dataSize);
+        Put64(h + 108, areaStart);
+        Put64(h + 116, areaLength);
+        Put32(h + 124, flags);
+        Put32(h + 252, Crc32(h + 64, 252 - 64));
+        std::memcpy(h + HEADER_KEY_AREA_OFFSET, kb->key, MASTER_KEY_AREA_SIZE);
+
+        // Encrypt under the header key. A Triple DES header key that trips
+        // the weak-key rule is refused: a new salt gives a new key.
+        ctx->algorithm = algorithm;
+        ctx->modeId = mode;
+        status = SetupKeys(ctx, dk->bytes, VOLUME_OUT_OF_MEMORY);
+        if (status == VOLUME_OK && !EncryptVolumeBuffer(h + HEADER_ENCRYPTED_OFFSET, HEADER_ENCRYPTED_SIZE, ctx))
+            status = VOLUME_OUT_OF_MEMORY;
+    }
+
+    if (status == VOLUME_OK) {
+        // From here on the context serves the volume: the master key.
+        ClearKeys(ctx);
+        std::memcpy(ctx->masterKey, kb->key, MASTER_KEY_AREA_SIZE);
+        std::memcpy(ctx->headerSalt, kb->salt, HEADER_SALT_SIZE);
+        status = SetupMasterKeys(ctx, VOLUME_OUT_OF_MEMORY);
+    }
+
+    if (status != VOLUME_OK) {
+        BurnMemory(header, VOLUME_HEADER_SIZE);
+        ReleaseCryptoContext(ctx);
+        return status;
+    }
+
+    ctx->kdfPrf = prf;
+    ctx->kdfIterations = kb->iterations;
+    ctx->headerVersion = mode == MODE_XTS ? HEADER_VERSION_XTS : HEADER_VERSION_LEGACY;
+    ctx->minProgramVersion = MinProgramVersionFor(mode, minProgramVersion, hiddenSize);
+    ctx->oldFormat = ctx->minProgramVersion < 0x600;
+    ctx->reservedA = ctx->reservedB = 0;
+    ctx->hiddenSize = hiddenSize;
+    ctx->hiddenFlag = hiddenSize != 0;
+    ctx->dataSize = dataSize;
+    ctx->areaStart = areaStart;
+    ctx->areaLength = areaLength;
+    ctx->flags = flags;
+    if (context != nullptr)
+        *context = ctx;
+    else
+        ReleaseCryptoContext(ctx);
+    return VOLUME_OK;
+}
