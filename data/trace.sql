@@ -135,7 +135,7 @@ INSERT INTO apppaths VALUES (8, '%LOCALAPPDATA%\Opera Software\Opera Stable\Cach
 INSERT INTO apps VALUES (9, 'Opera（12 及更早版本）',
   '旧版 Opera 的浏览历史、地址栏输入记录、Cookie 和缓存',
   '%APPDATA%\Opera\Opera', NULL, 'opera.exe', NULL);
-INSERT INTO apppaths VALUES (9, '%APPDATA%\Opera\Opera\', 'global_history.dat;typed_history.xml;cookies4.dat;vlink4.dat;download.dat', 0, 0);
+INSERT INTO apppaths VALUES (9, '%APPDATA%\Opera\Opera\', 'global_history.dat*;typed_history.xml*;cookies4.dat*;vlink4.dat*;download.dat*', 0, 0);
 INSERT INTO apppaths VALUES (9, '%APPDATA%\Opera\Opera\sessions\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (9, '%LOCALAPPDATA%\Opera\Opera\cache\', NULL, 1, 0);
 
