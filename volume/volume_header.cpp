@@ -149,54 +149,119 @@ bool TryHeader(QdskCryptoContext *ctx, const uint8_t *encrypted, uint8_t *copy)
     return DecryptVolumeBuffer(copy + HEADER_ENCRYPTED_OFFSET, HEADER_ENCRYPTED_SIZE, ctx) && HeaderAccepted(copy);
 }
 
-// Searches PRFs, modes and algorithms. VOLUME_OK with the context left on
-// the header key and copy holding the decrypted header, or the failure.
+// Key schedules made during a header search, one per cipher and key offset
+// in the derived key. The modes other than XTS all take their cipher keys
+// from byte 32 on, and cascades share ciphers at the same offsets, so most
+// trials find their schedules keyed already; a schedule is keyed again only
+// when the PRF (and so the derived key) changes. The library objects are
+// opened once per search and wiped when it ends.
+class TrialSchedules {
+public:
+    ~TrialSchedules() { ReleaseCipherSchedules(schedules_, Slots); }
+
+    // Points the context's schedules (primary at keyOffset, or the XTS
+    // secondary ones) at schedules keyed from the derived key; the context
+    // does not own them (see Forget). VOLUME_OK, 17 or 18.
+    int Load(int32_t algorithm, const uint8_t *derived, size_t keyOffset, int32_t prf, CipherKeySchedule *out)
+    {
+        int result = VOLUME_OK;
+        int slot = 0;
+        for (int32_t c = AlgorithmFirstCipher(algorithm); c != CIPHER_NONE;
+             c = AlgorithmNextCipher(algorithm, c), slot++) {
+            size_t index = size_t(c - 1) * Offsets + keyOffset / 8;
+            if (keyOffset % 8 != 0 || index >= Slots)
+                return VOLUME_CIPHER_INIT_FAILED;
+            if (keyedFor_[index] != prf) {
+                status_[index] = SetupCipherKey(c, derived + keyOffset, &schedules_[index]);
+                if (status_[index] == VOLUME_CIPHER_INIT_FAILED)
+                    return VOLUME_CIPHER_INIT_FAILED;
+                keyedFor_[index] = prf;
+            }
+            if (status_[index] != VOLUME_OK)
+                result = status_[index];
+            out[slot] = schedules_[index];
+            keyOffset += CipherKeySize(c);
+        }
+        return result;
+    }
+
+    // Drops the context's borrowed schedules without closing them.
+    static void Forget(QdskCryptoContext *ctx)
+    {
+        std::memset(ctx->primarySchedules, 0, sizeof ctx->primarySchedules);
+        std::memset(ctx->secondarySchedules, 0, sizeof ctx->secondarySchedules);
+    }
+
+private:
+    static constexpr size_t Offsets = 256 / 8;
+    static constexpr size_t Slots = LAST_CIPHER * Offsets;
+    CipherKeySchedule schedules_[Slots] = {};
+    int32_t keyedFor_[Slots] = {};
+    int status_[Slots] = {};
+};
+
+// Searches PRFs, modes and algorithms. VOLUME_OK with copy holding the
+// decrypted header, dk the accepted derived key and the context's algorithm,
+// mode, PRF and iteration count set; the context holds no schedules
+// afterwards.
 int SearchHeader(bool systemDrive, const uint8_t *encrypted, KeyBlock *kb, DerivedKey *dk,
                  QdskCryptoContext *ctx, uint8_t *copy)
 {
+    TrialSchedules trial;
     const size_t keyLength = HeaderKeyLength();
-    for (int32_t prf = FIRST_PRF; prf <= LAST_PRF; prf++) {
+    int status = VOLUME_WRONG_PASSWORD;
+    for (int32_t prf = FIRST_PRF; prf <= LAST_PRF && status == VOLUME_WRONG_PASSWORD; prf++) {
         kb->iterations = PrfIterations(prf, systemDrive);
         if (!DeriveKeyPbkdf2(prf, kb->password, kb->passwordLength, kb->salt, sizeof kb->salt,
-                             uint32_t(kb->iterations), dk->bytes, keyLength))
-            return VOLUME_CIPHER_INIT_FAILED;
+                             uint32_t(kb->iterations), dk->bytes, keyLength)) {
+            status = VOLUME_CIPHER_INIT_FAILED;
+            break;
+        }
 
         // The LRW tables depend only on the derived key: one per block size.
         bool lrwBuilt16 = false, lrwBuilt8 = false;
-        for (int32_t mode = FIRST_MODE; mode <= LAST_MODE; mode++) {
+        for (int32_t mode = FIRST_MODE; mode <= LAST_MODE && status == VOLUME_WRONG_PASSWORD; mode++) {
             if (mode != MODE_XTS) {
                 BurnMemory(ctx->secondaryKey, sizeof ctx->secondaryKey);
                 std::memcpy(ctx->secondaryKey, dk->bytes, SecondaryMaterialSize);
             }
-            for (int32_t alg = FirstAlgorithm(); alg != 0; alg = NextAlgorithm(alg)) {
+            for (int32_t alg = FirstAlgorithm(); alg != 0 && status == VOLUME_WRONG_PASSWORD;
+                 alg = NextAlgorithm(alg)) {
                 if (!IsModeAllowed(alg, mode))
                     continue;
-                if (SetupAlgorithmKeys(alg, dk->bytes + PrimaryKeyOffset(mode), ctx->primarySchedules) ==
-                    VOLUME_CIPHER_INIT_FAILED)
-                    return VOLUME_CIPHER_INIT_FAILED;
+                if (trial.Load(alg, dk->bytes, PrimaryKeyOffset(mode), prf, ctx->primarySchedules) ==
+                    VOLUME_CIPHER_INIT_FAILED) {
+                    status = VOLUME_CIPHER_INIT_FAILED;
+                    break;
+                }
                 ctx->algorithm = alg;
                 ctx->modeId = mode;
                 if (mode == MODE_XTS) {
-                    LoadSecondaryKey(ctx, dk->bytes);
-                    if (!SetupModeKeys(ctx))
-                        return VOLUME_MODE_INIT_FAILED;
+                    if (trial.Load(alg, dk->bytes, AlgorithmKeySize(alg), prf, ctx->secondarySchedules) !=
+                        VOLUME_OK) {
+                        status = VOLUME_MODE_INIT_FAILED;
+                        break;
+                    }
                 } else if (mode == MODE_LRW) {
                     bool &built = AlgorithmBlockSize(alg) == 16 ? lrwBuilt16 : lrwBuilt8;
                     if (!built) {
-                        if (!SetupModeKeys(ctx))
-                            return VOLUME_MODE_INIT_FAILED;
+                        if (!SetupModeKeys(ctx)) {
+                            status = VOLUME_MODE_INIT_FAILED;
+                            break;
+                        }
                         built = true;
                     }
                 }
                 if (TryHeader(ctx, encrypted, copy)) {
                     ctx->kdfPrf = prf;
                     ctx->kdfIterations = kb->iterations;
-                    return VOLUME_OK;
+                    status = VOLUME_OK;
                 }
             }
         }
     }
-    return VOLUME_WRONG_PASSWORD;
+    TrialSchedules::Forget(ctx);
+    return status;
 }
 
 uint16_t MinProgramVersionFor(int32_t mode, uint16_t given, uint64_t hiddenSize)
@@ -231,10 +296,17 @@ int OpenVolumeHeader(bool systemDrive, const uint8_t *encryptedHeader, const Qds
     LoadPassword(kb.get(), password);
     std::memcpy(kb->salt, encryptedHeader, HEADER_SALT_SIZE);
 
+    ClearKeys(ctx);  // a given header context may hold schedules of its own
     int status = SearchHeader(systemDrive, encryptedHeader, kb.get(), dk.get(), ctx, copy->bytes);
     if (status == VOLUME_OK) {
         ReadFields(ctx, copy->bytes);
-        if (headerContext == nullptr) {
+        if (headerContext != nullptr) {
+            // Left holding the header key, in schedules of its own.
+            ClearKeys(ctx);
+            status = SetupKeys(ctx, dk->bytes, VOLUME_MODE_INIT_FAILED);
+            if (status == VOLUME_WEAK_KEY)
+                status = VOLUME_OK;
+        } else {
             std::memcpy(ctx->masterKey, copy->bytes + HEADER_KEY_AREA_OFFSET, MASTER_KEY_AREA_SIZE);
             std::memcpy(ctx->headerSalt, encryptedHeader, HEADER_SALT_SIZE);
             ClearKeys(ctx);
