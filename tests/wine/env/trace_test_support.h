@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "env/sqlite_win32.h"
+#include "env/trace_db.h"
 
 // UTF-16 texts compared and shown as UTF-8 (gtest's own wide-string
 // comparison uses the C library, which assumes 32-bit characters here).
@@ -149,3 +150,23 @@ struct TestDrive {
             unlink(link);
     }
 };
+
+// Makes a trace database from SQL text in the folder and opens it as the
+// program does.
+inline bool OpenTraceDatabaseFromSql(const ScratchDir &dir, const char *sql, WCHAR *dbPath)
+{
+    dir.File(L"trace.db", dbPath);
+    if (MakeDatabase(dbPath, sql) != SQLITE_OK)
+        return false;
+    return OpenTraceDatabase(dbPath) == 1;
+}
+
+// The trace database schema, for tests that fill their own rows.
+inline const char *TraceSchemaSql()
+{
+    return "create table apps (id integer primary key, name text, describe text, DetectKey text,"
+           " ShellName text, exename text, profile text);"
+           "create table profiles (appid integer, items text, filePath text, section text);"
+           "create table appregs (key text, subkey text, item text, aid integer);"
+           "create table apppaths (aid integer, path text, name text, isRecurse integer, isCopy integer);";
+}
