@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "session_link.h"
 #include "env/local_appdata.h"
+#include "env/trace_startup.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand)
 {
@@ -35,6 +36,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
 
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MOUNT_DLG), nullptr, StartupCheckDlgProc,
                     reinterpret_cast<LPARAM>(commandLine));
+
+    // The application tables live in memory from here on; the database file
+    // is closed again. A missing or damaged archive ends start-up silently.
+    switch (LoadTraceDatabaseAtStartup()) {
+    case TRACE_STARTUP_CONTINUE:
+        break;
+    case TRACE_STARTUP_QUIT_SILENTLY:
+        return 0;
+    case TRACE_STARTUP_SQL_ERROR:
+        return 1;
+    }
 
     // Only one copy runs; a second one leaves quietly. The semaphore is never
     // closed: the system removes it with the process.
@@ -87,5 +99,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+    ReleaseTraceTables();
     return 0;
 }

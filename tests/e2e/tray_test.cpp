@@ -4,6 +4,9 @@
 
 #include "Mount/resource.h"
 
+#include <stdio.h>
+#include <string>
+
 namespace {
 
 const DWORD kStartTimeout = 60000;
@@ -14,7 +17,8 @@ protected:
     {
         ASSERT_TRUE(StartProgram(prog));
         main = WaitForWindow(prog.pid, L"MainWnd", nullptr, kStartTimeout);
-        ASSERT_NE(main, nullptr) << "no MainWnd window appeared";
+        ASSERT_NE(main, nullptr) << "no MainWnd window appeared; program state/exit code "
+                                 << WaitForExit(prog, 0);
     }
     void TearDown() override { StopProgram(prog); }
 
@@ -123,6 +127,27 @@ TEST_F(TrayProgram, SecondCopyEndsWithCodeOne)
     EXPECT_FALSE(HasWindow(second.pid, L"MainWnd"));
     StopProgram(second);
     // The first copy is untouched.
+    EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
+}
+
+// Without its application database the program ends silently with code 0,
+// before the single-instance check: a copy started while another runs ends
+// with 0, not 1.
+TEST_F(TrayProgram, MissingDatabaseEndsSilentlyBeforeInstanceCheck)
+{
+    std::string bin = VG_PROGRAM;
+    bin = bin.substr(0, bin.rfind('/'));
+    std::string mani = bin + "/mani.sys", hidden = bin + "/mani.sys.hidden";
+    ASSERT_EQ(rename(mani.c_str(), hidden.c_str()), 0);
+    Program second;
+    bool started = StartProgram(second);
+    DWORD code = started ? WaitForExit(second, kStartTimeout) : STILL_ACTIVE;
+    bool boxShown = started && HasWindow(second.pid, L"#32770");
+    StopProgram(second);
+    ASSERT_EQ(rename(hidden.c_str(), mani.c_str()), 0);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(code, 0u);
+    EXPECT_FALSE(boxShown);
     EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
 }
 
