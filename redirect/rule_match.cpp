@@ -2,6 +2,7 @@
 
 #include "redirect/path_match.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -13,6 +14,57 @@ const uint64_t kFnvPrime = 1099511628211ull;
 inline uint64_t HashStep(uint64_t h, char16_t folded)
 {
     return (h ^ folded) * kFnvPrime;
+}
+
+// Runs of plain characters are keyed by their last kGram folded characters,
+// with a polynomial hash that can be rolled along a folder.
+const size_t kGram = 6;
+const uint64_t kGramBase = 0x9E3779B97F4A7C15ull;
+
+uint64_t GramPower()
+{
+    uint64_t p = 1;
+    for (size_t i = 0; i < kGram; ++i)
+        p *= kGramBase;
+    return p;
+}
+
+const uint64_t kGramPower = GramPower();  // kGramBase to the kGram
+
+inline uint64_t GramMix(uint64_t h)
+{
+    h ^= h >> 29;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 32);
+}
+
+// The last kGram characters of the longest run of plain characters of a
+// one-mask pattern; false when the pattern is a list or has no such run.
+bool RequiredGram(const std::u16string &pattern, uint64_t *hash)
+{
+    if (pattern.find(u';') != std::u16string::npos)
+        return false;
+    size_t start = 0;
+    while (start < pattern.size() && pattern[start] == u' ')
+        ++start;
+    size_t bestEnd = 0, bestLen = 0, run = 0;
+    for (size_t i = start; i < pattern.size(); ++i) {
+        if (pattern[i] == u'*' || pattern[i] == u'?') {
+            run = 0;
+            continue;
+        }
+        if (++run > bestLen) {
+            bestLen = run;
+            bestEnd = i + 1;
+        }
+    }
+    if (bestLen < kGram)
+        return false;
+    uint64_t h = 0;
+    for (size_t i = bestEnd - kGram; i < bestEnd; ++i)
+        h = h * kGramBase + MatchFold(pattern[i]);
+    *hash = GramMix(h);
+    return true;
 }
 
 size_t LastBackslash(const std::u16string &s)
@@ -130,7 +182,10 @@ void RuleIndex::Clear()
     keys_.clear();
     slots_.clear();
     patterns_.clear();
+    gramSlots_.clear();
+    gramRules_.clear();
     mask_ = 0;
+    gramMask_ = 0;
 }
 
 void RuleIndex::Build(const MatchRule *rules, size_t count)
@@ -217,6 +272,48 @@ void RuleIndex::Build(const MatchRule *rules, size_t count)
             slow_.push_back(idx);
     }
 
+    // Wildcard rules that a run of plain characters can find.
+    std::vector<std::pair<uint64_t, int32_t>> grams;
+    std::vector<int32_t> generic;
+    for (int32_t idx : slow_) {
+        const MatchRule &r = rules_[static_cast<size_t>(idx)];
+        const std::u16string &pattern = r.isRecurse ? patterns_[static_cast<size_t>(idx)] : r.devicePath;
+        uint64_t h;
+        if (RequiredGram(pattern, &h))
+            grams.push_back({h, idx});
+        else
+            generic.push_back(idx);
+    }
+    slow_ = generic;
+    std::stable_sort(grams.begin(), grams.end(),
+                     [](const std::pair<uint64_t, int32_t> &a, const std::pair<uint64_t, int32_t> &b) {
+                         return a.first < b.first;
+                     });
+    if (!grams.empty()) {
+        size_t gramCapacity = 16;
+        while (gramCapacity < grams.size() * 2 + 2)
+            gramCapacity *= 2;
+        gramSlots_.assign(gramCapacity, GramSlot{});
+        gramMask_ = gramCapacity - 1;
+        for (size_t i = 0; i < grams.size();) {
+            size_t j = i;
+            while (j < grams.size() && grams[j].first == grams[i].first)
+                ++j;
+            GramSlot slot;
+            slot.hash = grams[i].first;
+            slot.first = static_cast<uint32_t>(gramRules_.size());
+            slot.count = static_cast<uint32_t>(j - i);
+            slot.used = true;
+            for (size_t k = i; k < j; ++k)
+                gramRules_.push_back(grams[k].second);  // ascending: stable sort of ascending ids
+            size_t s = slot.hash & gramMask_;
+            while (gramSlots_[s].used)
+                s = (s + 1) & gramMask_;
+            gramSlots_[s] = slot;
+            i = j;
+        }
+    }
+
     size_t capacity = 16;
     while (capacity < keys.size() * 2 + 2)
         capacity *= 2;
@@ -249,49 +346,85 @@ bool RuleIndex::NamePasses(size_t rule, const char16_t *file, size_t fileLen) co
     return EqualFolded(file, fileLen, name.data() + nt.dirLen, name.size() - nt.dirLen);
 }
 
+bool RuleIndex::FullTest(int32_t rule, const char16_t *folder, size_t folderLen,
+                         const char16_t *file, size_t fileLen) const
+{
+    const MatchRule &r = rules_[static_cast<size_t>(rule)];
+    return FolderTest(r, patterns_[static_cast<size_t>(rule)].c_str(), folder, folderLen) &&
+           NamePasses(static_cast<size_t>(rule), file, fileLen);
+}
+
 int RuleIndex::Find(const char16_t *folder, size_t folderLen,
                     const char16_t *file, size_t fileLen) const
 {
     int32_t best = INT32_MAX;
     for (int32_t idx : slow_) {
-        const MatchRule &r = rules_[static_cast<size_t>(idx)];
-        if (FolderTest(r, patterns_[static_cast<size_t>(idx)].c_str(), folder, folderLen) &&
-            NamePasses(static_cast<size_t>(idx), file, fileLen)) {
+        if (FullTest(idx, folder, folderLen, file, fileLen)) {
             best = idx;
             break;
         }
     }
-    if (!slots_.empty()) {
-        uint64_t h = kFnvOffset;
-        for (size_t pos = 0; pos < folderLen; ++pos) {
-            char16_t c = MatchFold(folder[pos]);
-            h = HashStep(h, c);
-            if (c != separatorFold_)
-                continue;
-            size_t len = pos + 1;
-            for (size_t s = h & mask_; slots_[s].length != 0; s = (s + 1) & mask_) {
-                const Slot &slot = slots_[s];
-                if (slot.hash != h || slot.length != len)
-                    continue;
-                const char16_t *key = keys_.data() + slot.key;
-                size_t i = 0;
-                while (i < len && MatchFold(folder[i]) == key[i])
-                    ++i;
-                if (i != len)
-                    continue;
-                for (uint32_t k = 0; k < slot.count; ++k) {
-                    const Candidate &cand = candidates_[slot.first + k];
-                    if (cand.rule >= best)
-                        break;
-                    if (!cand.prefix && len != folderLen)
+    const bool haveGrams = !gramSlots_.empty();
+    const bool haveKeys = !slots_.empty();
+    if (!haveGrams && !haveKeys)
+        return best == INT32_MAX ? -1 : best;
+
+    uint64_t h = kFnvOffset;
+    uint64_t gram = 0;
+    for (size_t pos = 0; pos < folderLen; ++pos) {
+        char16_t c = MatchFold(folder[pos]);
+        if (haveGrams) {
+            // Roll the hash of the last kGram folded characters.
+            gram = gram * kGramBase + c;
+            if (pos >= kGram)
+                gram -= kGramPower * MatchFold(folder[pos - kGram]);
+            if (pos + 1 >= kGram) {
+                uint64_t key = GramMix(gram);
+                for (size_t s = key & gramMask_; gramSlots_[s].used; s = (s + 1) & gramMask_) {
+                    const GramSlot &slot = gramSlots_[s];
+                    if (slot.hash != key)
                         continue;
-                    if (NamePasses(static_cast<size_t>(cand.rule), file, fileLen)) {
-                        best = cand.rule;
-                        break;
+                    for (uint32_t k = 0; k < slot.count; ++k) {
+                        int32_t idx = gramRules_[slot.first + k];
+                        if (idx >= best)
+                            break;
+                        if (FullTest(idx, folder, folderLen, file, fileLen)) {
+                            best = idx;
+                            break;
+                        }
                     }
+                    break;
                 }
-                break;
             }
+        }
+        if (!haveKeys)
+            continue;
+        h = HashStep(h, c);
+        if (c != separatorFold_)
+            continue;
+        size_t len = pos + 1;
+        for (size_t s = h & mask_; slots_[s].length != 0; s = (s + 1) & mask_) {
+            const Slot &slot = slots_[s];
+            if (slot.hash != h || slot.length != len)
+                continue;
+            const char16_t *key = keys_.data() + slot.key;
+            size_t i = 0;
+            while (i < len && MatchFold(folder[i]) == key[i])
+                ++i;
+            if (i != len)
+                continue;
+            for (uint32_t k = 0; k < slot.count; ++k) {
+                const Candidate &cand = candidates_[slot.first + k];
+                if (cand.rule >= best)
+                    break;
+                if (!cand.prefix && len != folderLen)
+                    continue;
+                if (NamePasses(static_cast<size_t>(cand.rule), file, fileLen)) {
+                    best = cand.rule;
+                    break;
+                }
+            }
+            break;
         }
     }
     return best == INT32_MAX ? -1 : best;

@@ -5,9 +5,12 @@
 // Two ways to find the rule, with the same answer: FindRuleLinear goes
 // through the sorted table one rule after another (the reference), and
 // RuleIndex looks the folder and its parent folders up in a hash table,
-// trying only the rules that can cover them; rules whose folder test needs
-// the full pattern match (wildcards, ";" in the folder) are tried in order
-// beside it. Both return the first covering rule in table order.
+// trying only the rules that can cover them. Rules whose folder test needs
+// the full pattern match (wildcards in the folder) are found through a run
+// of plain characters that any folder they cover must contain: a hash of
+// its last few characters is looked up for every position of the folder.
+// Rules with no such run (";" lists, very short runs) are tried one by one.
+// Both ways return the first covering rule in table order.
 #pragma once
 
 #include <cstddef>
@@ -86,11 +89,22 @@ private:
     };
 
     bool NamePasses(size_t rule, const char16_t *file, size_t fileLen) const;
+    bool FullTest(int32_t rule, const char16_t *folder, size_t folderLen,
+                  const char16_t *file, size_t fileLen) const;
 
     std::vector<MatchRule> rules_;
     std::vector<NameTest> names_;
     std::vector<std::u16string> patterns_;  // device path and "*", recursive rules
-    std::vector<int32_t> slow_;  // rules tried with the full folder test
+    std::vector<int32_t> slow_;  // rules tried one by one with the full folder test
+    struct GramSlot {
+        uint64_t hash = 0;
+        uint32_t first = 0;  // gramRules_[first, first + count)
+        uint32_t count = 0;
+        bool used = false;
+    };
+    std::vector<GramSlot> gramSlots_;  // wildcard rules by a run they need
+    std::vector<int32_t> gramRules_;
+    uint64_t gramMask_ = 0;
     std::vector<Candidate> candidates_;
     std::vector<char16_t> keys_;
     std::vector<Slot> slots_;

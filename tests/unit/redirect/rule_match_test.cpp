@@ -289,7 +289,8 @@ TEST(MatchDecision, FirstCoveringRuleInTableOrder)
 TEST(MatchDecision, IndexAgreesWithLinearPassOnRandomTables)
 {
     std::mt19937 rng(4242);
-    const std::u16string parts[] = {u"A", u"b", u"Cc", u"a", u"B", u"d;e", u"x y", u"*", u"?", u"\x00E9"};
+    const std::u16string parts[] = {u"A", u"b", u"Profiles", u"a", u"PROFILES", u"d;e", u"x y",
+                                    u"*", u"?", u"Pro*iles"};
     const std::u16string names[] = {u"*.*", u"*.txt", u"x.TXT", u"Sub\\*.txt", u"x*;y*", u"?.log",
                                     u"readme", u" *.dat", u"Sub\\x.txt", u"*"};
     auto folder = [&](bool allowWild) {
