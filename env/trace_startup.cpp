@@ -5,8 +5,17 @@
 
 TraceStartupResult LoadTraceDatabaseAtStartup(void)
 {
+    WCHAR folder[MAX_PATH], archive[MAX_PATH];
+    if (!GetProgramFolder(folder) || lstrlenW(folder) + 10 >= MAX_PATH)
+        return TRACE_STARTUP_QUIT_SILENTLY;
+    wsprintfW(archive, L"%s\\mani.sys", folder);
+    return LoadTraceDatabaseFromArchive(archive);
+}
+
+TraceStartupResult LoadTraceDatabaseFromArchive(const WCHAR *archivePath)
+{
     WCHAR tempPath[MAX_PATH] = {0};
-    if (!UnpackTraceDatabase(tempPath))
+    if (!UnpackTraceDatabaseFrom(archivePath, tempPath))
         return TRACE_STARTUP_QUIT_SILENTLY;
     if (!OpenTraceDatabase(tempPath)) {
         CloseTraceDatabase(tempPath);  // deletes the temporary file

@@ -18,6 +18,10 @@ enum TraceStartupResult {
 // loaded so far are released.
 TraceStartupResult LoadTraceDatabaseAtStartup(void);
 
+// The same step for an archive anywhere (tests and tools); the start-up
+// uses the "mani.sys" beside the executable.
+TraceStartupResult LoadTraceDatabaseFromArchive(const WCHAR *archivePath);
+
 // At exit, after the message loop: releases the rule table, the registry
 // item table and the profile table, in that order.
 void ReleaseTraceTables(void);

@@ -4,6 +4,7 @@
 // the switch database on a drive.
 #include "gtest_wine.h"
 
+#include "env/archive_password.h"
 #include "env/trace_db.h"
 #include "env/trace_startup.h"
 #include "redirect/redirect_rules.h"
@@ -404,4 +405,53 @@ TEST(SwitchDatabase, TemplateCopiedOnceThenKept)
     // No drive string of the right form: nothing opens.
     EXPECT_NE(OpenSwitchDatabaseFrom(L"S", templates), SQLITE_OK);
     EXPECT_EQ(g_traceDb, nullptr);
+}
+
+TEST(TraceStartup, WholeStepLoadsEverythingOrReportsTheSqlError)
+{
+    WCHAR shipped[MAX_PATH];
+    BuildBinFile(L"mani.sys", shipped);
+    ASSERT_EQ(LoadTraceDatabaseFromArchive(shipped), TRACE_STARTUP_CONTINUE);
+    EXPECT_EQ(g_traceDb, nullptr);
+    EXPECT_GE(g_appCount, 40);
+    EXPECT_GT(g_ruleCount, 0);
+    EXPECT_GT(g_regItemCount, 0);
+    EXPECT_GT(g_profileCount, 0);
+    ReleaseTraceTables();
+    FreeApplications();
+
+    // A database without the registry item table: the loading stops with an
+    // SQL error, and nothing stays loaded or open.
+    ScratchDir dir(L"sqlstep");
+    WCHAR db[MAX_PATH], archive[MAX_PATH];
+    dir.File(L"partial.db", db);
+    dir.File(L"partial.sys", archive);
+    ASSERT_EQ(MakeDatabase(db, "create table apps (id integer primary key, name text, describe text,"
+                               " DetectKey text, ShellName text, exename text, profile text);"
+                               "insert into apps values (1,'a','a','HKCU\\Software',NULL,NULL,NULL);"
+                               "create table apppaths (aid integer, path text, name text, isRecurse integer,"
+                               " isCopy integer);"
+                               "insert into apppaths values (1,'C:\\x\\','a',0,0);"),
+              SQLITE_OK);
+    char *unixDb = wine_get_unix_file_name(db);
+    char *unixArchive = wine_get_unix_file_name(archive);
+    ASSERT_TRUE(unixDb && unixArchive);
+    int error = 0;
+    zip_t *za = zip_open(unixArchive, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(za, nullptr);
+    zip_source_t *src = zip_source_file(za, unixDb, 0, -1);
+    zip_int64_t idx = zip_file_add(za, "mani.db", src, 0);
+    ASSERT_GE(idx, 0);
+    char password[ARCHIVE_PASSWORD_LENGTH + 1];
+    BuildArchivePassword(password);
+    zip_file_set_encryption(za, static_cast<zip_uint64_t>(idx), ZIP_EM_TRAD_PKWARE, password);
+    ASSERT_EQ(zip_close(za), 0);
+    HeapFree(GetProcessHeap(), 0, unixDb);
+    HeapFree(GetProcessHeap(), 0, unixArchive);
+
+    EXPECT_EQ(LoadTraceDatabaseFromArchive(archive), TRACE_STARTUP_SQL_ERROR);
+    EXPECT_EQ(g_traceDb, nullptr);
+    EXPECT_EQ(g_appCount, 0);
+    EXPECT_EQ(g_ruleCount, 0);
+    EXPECT_EQ(g_regItemCount, 0);
 }
