@@ -41,7 +41,9 @@ INT_PTR CALLBACK AboutDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
         SetDlgItemTextW(hwnd, IDC_STATIC4, GetString("HOMEPAGE"));
         SetDlgItemTextW(hwnd, IDC_ABOUT_CREDITS, kCredits);
         LocalizeDialog(hwnd, "IDD_ABOUT_DLG");
-        return TRUE;
+        // Focus on OK, not on the credits (whose text would show selected).
+        SetFocus(GetDlgItem(hwnd, IDOK));
+        return FALSE;
     }
     case WM_CTLCOLORSTATIC:
         if (reinterpret_cast<HWND>(lParam) == GetDlgItem(hwnd, IDC_HOMEPAGE)) {

@@ -13,5 +13,17 @@ if [ ! -f "$prefix/system.reg" ]; then
   WINEPREFIX="$prefix" WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all \
   WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
     /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1
+  # The program's texts are Chinese: link a CJK font to Wine's interface
+  # fonts, or they show as empty boxes.
+  reg="$prefix/cjk-fonts.reg"
+  {
+    printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n'
+    for face in "Tahoma" "Tahoma Bold" "MS Shell Dlg" "MS Shell Dlg 2" "Microsoft Sans Serif" "Segoe UI" "SimSun"; do
+      printf '"%s"=hex(7):%s\n' "$face" \
+        "$(printf 'wqy-microhei.ttc,WenQuanYi Micro Hei' | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//'),00,00"
+    done
+  } >"$reg"
+  HOME="$prefix/home" WINEPREFIX="$prefix" WINELOADER=/usr/lib/wine/wine64 WINEDEBUG=-all \
+    /usr/lib/wine/wine64 regedit /S "$reg" </dev/null >/dev/null 2>&1
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w
 fi
