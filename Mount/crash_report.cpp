@@ -2,10 +2,10 @@
 
 #include <shellapi.h>
 #include <shlwapi.h>
-#include <zlib.h>
 
 #include "app_state.h"
 #include "crash_address.h"
+#include "crypto/crc32.h"
 #include "language.h"
 #include "product.h"
 
@@ -34,7 +34,7 @@ static DWORD ExecutableChecksum(void)
         BYTE *data = static_cast<BYTE *>(HeapAlloc(GetProcessHeap(), 0, fi.nFileSizeLow ? fi.nFileSizeLow : 1));
         DWORD read = 0;
         if (data && ReadFile(file, data, fi.nFileSizeLow, &read, nullptr) && read == fi.nFileSizeLow)
-            crc = static_cast<DWORD>(crc32(0L, data, read));
+            crc = Crc32(data, read);
         if (data)
             HeapFree(GetProcessHeap(), 0, data);
     }

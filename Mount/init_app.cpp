@@ -78,7 +78,8 @@ void InitApplication(HINSTANCE instance)
     g_bRemoteSession = GetSystemMetrics(SM_REMOTESESSION) != 0;
 
     if (vi.dwMajorVersion < 5) {
-        MessageBoxW(nullptr, GetString("NO_OS_VER"), g_szProgramTitle, MB_ICONERROR);
+        // The program title is not set yet: the system's caption.
+        MessageBoxW(nullptr, GetString("NO_OS_VER"), nullptr, MB_ICONERROR);
         exit(1);
     }
 

@@ -8,11 +8,18 @@
 
 BOOL SilentMode = FALSE;
 
+// The program title, or null (the system's own caption) while start-up has
+// not set it yet.
+static const WCHAR *Caption(void)
+{
+    return g_szProgramTitle[0] ? g_szProgramTitle : nullptr;
+}
+
 static int Box(const WCHAR *text, UINT style)
 {
     if (SilentMode)
         return 0;
-    return MessageBoxW(g_hMainWnd, text, g_szProgramTitle, style);
+    return MessageBoxW(g_hMainWnd, text, Caption(), style);
 }
 
 int ShowInfo(const WCHAR *text) { return Box(text, MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST); }
@@ -45,7 +52,7 @@ DWORD ShowLastWindowsError(HWND owner)
         return code;
     }
     WCHAR *text = SystemErrorText(code);
-    MessageBoxW(owner, text ? text : L"", g_szProgramTitle, MB_ICONERROR);
+    MessageBoxW(owner, text ? text : L"", Caption(), MB_ICONERROR);
     if (text)
         LocalFree(text);
     if (code == ERROR_NOT_READY)
@@ -56,7 +63,7 @@ DWORD ShowLastWindowsError(HWND owner)
 void FatalError(const WCHAR *text)
 {
     MessageBeep(MB_ICONEXCLAMATION);
-    MessageBoxW(nullptr, text, g_szProgramTitle, MB_ICONERROR);
+    MessageBoxW(nullptr, text, Caption(), MB_ICONERROR);
     exit(1);
 }
 
