@@ -1,7 +1,5 @@
 #include "splash.h"
 
-#include <vector>
-
 #include "app_state.h"
 #include "resource.h"
 #include "splash_logic.h"
@@ -128,20 +126,27 @@ static LRESULT CALLBACK LayeredSplashProc(HWND hwnd, UINT msg, WPARAM wParam, LP
 // Without per-pixel alpha the window is cut to the picture's opaque shape.
 static void SetPictureRegion(HWND hwnd)
 {
-    std::vector<SplashRect> runs = OpaqueRuns(FreeImage_GetBits(s_picture), s_size.cx, s_size.cy);
-    std::vector<BYTE> data(sizeof(RGNDATAHEADER) + runs.size() * sizeof(RECT));
-    RGNDATA *rgn = reinterpret_cast<RGNDATA *>(data.data());
-    rgn->rdh.dwSize = sizeof(RGNDATAHEADER);
-    rgn->rdh.iType = RDH_RECTANGLES;
-    rgn->rdh.nCount = static_cast<DWORD>(runs.size());
-    rgn->rdh.nRgnSize = static_cast<DWORD>(runs.size() * sizeof(RECT));
-    SetRect(&rgn->rdh.rcBound, 0, 0, s_size.cx, s_size.cy);
-    RECT *rects = reinterpret_cast<RECT *>(rgn->Buffer);
-    for (size_t i = 0; i < runs.size(); ++i)
-        SetRect(&rects[i], runs[i].left, runs[i].top, runs[i].right, runs[i].bottom);
-    HRGN region = ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), rgn);
-    if (region)
-        SetWindowRgn(hwnd, region, TRUE);  // the window owns the region now
+    SplashRect *runs = nullptr;
+    int count = OpaqueRuns(FreeImage_GetBits(s_picture), s_size.cx, s_size.cy, &runs);
+    if (count < 0)
+        return;  // no memory for the shape: the plain rectangle stays
+    DWORD size = sizeof(RGNDATAHEADER) + count * sizeof(RECT);
+    RGNDATA *rgn = static_cast<RGNDATA *>(HeapAlloc(GetProcessHeap(), 0, size));
+    if (rgn) {
+        rgn->rdh.dwSize = sizeof(RGNDATAHEADER);
+        rgn->rdh.iType = RDH_RECTANGLES;
+        rgn->rdh.nCount = count;
+        rgn->rdh.nRgnSize = count * sizeof(RECT);
+        SetRect(&rgn->rdh.rcBound, 0, 0, s_size.cx, s_size.cy);
+        RECT *rects = reinterpret_cast<RECT *>(rgn->Buffer);
+        for (int i = 0; i < count; ++i)
+            SetRect(&rects[i], runs[i].left, runs[i].top, runs[i].right, runs[i].bottom);
+        HRGN region = ExtCreateRegion(nullptr, size, rgn);
+        if (region)
+            SetWindowRgn(hwnd, region, TRUE);  // the window owns the region now
+        HeapFree(GetProcessHeap(), 0, rgn);
+    }
+    free(runs);
 }
 
 static LRESULT CALLBACK PlainSplashProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)

@@ -1,5 +1,7 @@
 #include "splash_logic.h"
 
+#include <cstdlib>
+
 SplashTickResult SplashTick(SplashState &s)
 {
     if (s.step != 0) {
@@ -30,9 +32,11 @@ void PremultiplyAlpha(uint8_t *bgra, size_t pixels)
     }
 }
 
-std::vector<SplashRect> OpaqueRuns(const uint8_t *bgra, int width, int height)
+int OpaqueRuns(const uint8_t *bgra, int width, int height, SplashRect **rects)
 {
-    std::vector<SplashRect> rects;
+    const int kGrowth = 64;
+    SplashRect *list = nullptr;
+    int count = 0, capacity = 0;
     for (int y = 0; y < height; ++y) {
         // Row y from the top is row height-1-y of the bottom-up bits.
         const uint8_t *row = bgra + static_cast<size_t>(height - 1 - y) * width * 4;
@@ -45,8 +49,19 @@ std::vector<SplashRect> OpaqueRuns(const uint8_t *bgra, int width, int height)
             int start = x;
             while (x < width && row[x * 4 + 3] > 128)
                 ++x;
-            rects.push_back({start, y, x, y + 1});
+            if (count == capacity) {
+                void *grown = realloc(list, sizeof(SplashRect) * (capacity + kGrowth));
+                if (!grown) {
+                    free(list);
+                    *rects = nullptr;
+                    return -1;
+                }
+                list = static_cast<SplashRect *>(grown);
+                capacity += kGrowth;
+            }
+            list[count++] = {start, y, x, y + 1};
         }
     }
-    return rects;
+    *rects = list;
+    return count;
 }

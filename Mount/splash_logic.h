@@ -3,7 +3,6 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 struct SplashState {
     int alpha = 0;       // 0..255, current opacity
@@ -29,5 +28,7 @@ struct SplashRect {
 };
 
 // One rectangle per run of pixels with alpha above 128, rows counted from the
-// top of the picture. The rows of bgra are stored bottom-up.
-std::vector<SplashRect> OpaqueRuns(const uint8_t *bgra, int width, int height);
+// top of the picture; the rows of bgra are stored bottom-up. The list grows
+// 64 rectangles at a time; *rects receives it (release with free) and the
+// result is the count, or -1 when memory ran out (nothing to release then).
+int OpaqueRuns(const uint8_t *bgra, int width, int height, SplashRect **rects);

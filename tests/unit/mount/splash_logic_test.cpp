@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "Mount/splash_logic.h"
 
 namespace {
@@ -64,8 +66,8 @@ TEST(SplashPicture, OpaqueRunsFromTopWithThreshold)
     alpha(2, 0, 128);  // not above 128: a gap
     alpha(3, 0, 200);
     alpha(2, 1, 255);
-    std::vector<SplashRect> r = OpaqueRuns(px, w, h);
-    ASSERT_EQ(r.size(), 3u);
+    SplashRect *r = nullptr;
+    ASSERT_EQ(OpaqueRuns(px, w, h, &r), 3);
     EXPECT_EQ(r[0].left, 0);
     EXPECT_EQ(r[0].right, 2);
     EXPECT_EQ(r[0].top, 0);
@@ -75,6 +77,21 @@ TEST(SplashPicture, OpaqueRunsFromTopWithThreshold)
     EXPECT_EQ(r[2].left, 2);
     EXPECT_EQ(r[2].right, 3);
     EXPECT_EQ(r[2].top, 1);
+    free(r);
+}
+
+TEST(SplashPicture, RunListGrowsPastItsFirstBlock)
+{
+    // Every other pixel opaque: 100 runs on one row, more than 64.
+    const int w = 200;
+    uint8_t px[w * 4] = {};
+    for (int x = 0; x < w; x += 2)
+        px[x * 4 + 3] = 255;
+    SplashRect *r = nullptr;
+    ASSERT_EQ(OpaqueRuns(px, w, 1, &r), 100);
+    EXPECT_EQ(r[99].left, 198);
+    EXPECT_EQ(r[99].right, 199);
+    free(r);
 }
 
 }  // namespace
