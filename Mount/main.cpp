@@ -71,6 +71,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
     RegisterRedTickClass(instance);
     lstrcpynW(g_szProgramTitle, GetString("VGRD"), ARRAYSIZE(g_szProgramTitle));
 
+    // Without the volume driver there is nothing to protect with.
+    DWORD driver = ConnectDriver();
+    if (driver != 0) {
+        if (driver == 1)
+            ShowLastWindowsError(nullptr);
+        else
+            ShowVolumeError(nullptr, static_cast<int>(driver));
+        exit(1);
+    }
+
     VirtualLock(&g_LoginPassword, sizeof(g_LoginPassword));
     VirtualLock(&g_MountOptions, sizeof(g_MountOptions));
 

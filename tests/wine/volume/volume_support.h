@@ -1,0 +1,232 @@
+// Shared pieces of the volume tests: test containers, message boxes shown on
+// a worker thread and answered here, and a clean driver emulation per test.
+#pragma once
+#include "gtest_wine.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Mount/app_state.h"
+#include "Mount/init_app.h"
+#include "Mount/language.h"
+#include "crypto/cipher_tables.h"
+#include "crypto/crypto_init.h"
+#include "crypto/random_pool.h"
+#include "standin/qdsk/qdsk_standin.h"
+#include "volume/driver_control.h"
+#include "volume/mount.h"
+#include "volume/volume_header.h"
+
+namespace volume_test {
+
+inline std::u16string Text(const WCHAR *s) { return std::u16string(reinterpret_cast<const char16_t *>(s)); }
+
+inline QdskPassword Password(const char *text)
+{
+    QdskPassword p = {};
+    p.ByteCount = uint32_t(lstrlenA(text));
+    CopyMemory(p.Bytes, text, p.ByteCount);
+    return p;
+}
+
+// A container with its primary header opened by primary and its backup by
+// backup (same master key); dataSize bytes of data area between them.
+inline bool MakeContainer(const char *path, const char *primary, const char *backup, uint64_t dataSize = 1 << 20)
+{
+    const uint64_t area = 131072;
+    QdskPassword p1 = Password(primary), p2 = Password(backup);
+    uint8_t h1[VOLUME_HEADER_SIZE], h2[VOLUME_HEADER_SIZE];
+    QdskCryptoContext *key = nullptr;
+    bool ok = BuildVolumeHeader(false, h1, 1, MODE_XTS, &p1, 1, nullptr, &key, dataSize, 0, area, dataSize, 0x0600,
+                                0, false) == VOLUME_OK &&
+              BuildVolumeHeader(false, h2, 1, MODE_XTS, &p2, 1, key->masterKey, nullptr, dataSize, 0, area,
+                                dataSize, 0x0600, 0, false) == VOLUME_OK;
+    ReleaseCryptoContext(key);
+    if (!ok)
+        return false;
+    HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    std::vector<uint8_t> bytes(size_t(2 * area + dataSize), 0x5A);
+    memcpy(bytes.data(), h1, sizeof(h1));
+    memcpy(bytes.data() + area + dataSize, h2, sizeof(h2));
+    DWORD written = 0;
+    ok = WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+    CloseHandle(f);
+    return ok;
+}
+
+inline std::string ReadAll(const char *path)
+{
+    std::string s;
+    HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return s;
+    char buffer[65536];
+    DWORD n;
+    while (ReadFile(f, buffer, sizeof(buffer), &n, nullptr) && n)
+        s.append(buffer, n);
+    CloseHandle(f);
+    return s;
+}
+
+inline bool WriteAll(const char *path, const std::string &data)
+{
+    HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD n = 0;
+    BOOL ok = WriteFile(f, data.data(), DWORD(data.size()), &n, nullptr) && n == data.size();
+    CloseHandle(f);
+    return ok;
+}
+
+// One message box as the user saw it.
+struct Box {
+    std::u16string text;
+    char icon;  // 'W', 'E', 'I', '?' or 0
+    bool yesNo;
+    int defaultId;
+};
+
+inline BOOL CALLBACK FindIcon(HWND child, LPARAM param)
+{
+    if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+        *reinterpret_cast<HICON *>(param) = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline Box Inspect(HWND box)
+{
+    Box b = {};
+    WCHAR text[2048] = {};
+    GetWindowTextW(GetDlgItem(box, 0xFFFF), text, 2048);
+    b.text = Text(text);
+    HICON icon = nullptr;
+    EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
+    b.icon = !icon                                    ? 0
+             : icon == LoadIconW(nullptr, IDI_WARNING) ? 'W'
+             : icon == LoadIconW(nullptr, IDI_ERROR)   ? 'E'
+             : icon == LoadIconW(nullptr, IDI_INFORMATION) ? 'I'
+                                                           : '?';
+    b.yesNo = GetDlgItem(box, IDYES) != nullptr;
+    for (int id : {IDOK, IDYES, IDNO}) {
+        HWND button = GetDlgItem(box, id);
+        if (button && (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            b.defaultId = id;
+    }
+    return b;
+}
+
+struct Run {
+    std::function<void()> body;
+};
+
+inline DWORD WINAPI RunBody(LPVOID param)
+{
+    static_cast<Run *>(param)->body();
+    return 0;
+}
+
+// Runs body on a worker thread; every message box it shows is recorded and
+// answered with the next of answers (IDOK when they run out).
+inline std::vector<Box> RunAnswering(std::function<void()> body, std::vector<int> answers = {})
+{
+    Run run{std::move(body)};
+    HANDLE thread = CreateThread(nullptr, 0, RunBody, &run, 0, nullptr);
+    std::vector<Box> boxes;
+    size_t next = 0;
+    for (int waited = 0; waited < 120000; waited += 20) {
+        if (WaitForSingleObject(thread, 20) == WAIT_OBJECT_0)
+            break;
+        HWND box = FindWindowW(L"#32770", L"Veilguard");
+        if (!box || !IsWindowVisible(box))
+            continue;
+        boxes.push_back(Inspect(box));
+        int answer = next < answers.size() ? answers[next++] : IDOK;
+        if (answer == IDOK && GetDlgItem(box, IDOK) == nullptr)
+            answer = IDYES;
+        PostMessageW(box, WM_COMMAND, answer, 0);
+        // Wait until this box is gone before looking for the next one.
+        for (int i = 0; i < 250 && IsWindow(box); ++i)
+            Sleep(20);
+    }
+    WaitForSingleObject(thread, 5000);
+    CloseHandle(thread);
+    return boxes;
+}
+
+// A fresh folder for this test's containers (ANSI path with a trailing
+// backslash).
+inline std::string NewFolder()
+{
+    char temp[MAX_PATH], folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    wsprintfA(folder, "%svgvol-%lu-%lu\\", temp, GetCurrentProcessId(), GetTickCount());
+    CreateDirectoryA(folder, nullptr);
+    return folder;
+}
+
+extern int g_handOvers;
+extern int g_handOverDrive;
+
+class VolumeTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // Once per process: the dialog class can be registered only once.
+        static bool initialized;
+        if (initialized)
+            return;
+        initialized = true;
+        SetPreferredLanguage("zh-cn");
+        ASSERT_EQ(LoadLanguage(), 1);
+        lstrcpynW(g_szProgramTitle, GetString("VGRD"), ARRAYSIZE(g_szProgramTitle));
+        InitApplication(GetModuleHandleW(nullptr));
+        ASSERT_TRUE(InitCrypto());
+        ASSERT_TRUE(OpenRandomPool());
+    }
+    void SetUp() override
+    {
+        QdskStandinReset();
+        DriverHandle = INVALID_HANDLE_VALUE;
+        WrongPasswordCount = 0;
+        g_handOvers = 0;
+        g_handOverDrive = -1;
+        PrivacyHandOver = [](HWND, int drive) {
+            ++g_handOvers;
+            g_handOverDrive = drive;
+        };
+        folder = NewFolder();
+        container = folder + "vdisk.dat";
+    }
+    void TearDown() override
+    {
+        QdskStandinReset();
+        DriverHandle = INVALID_HANDLE_VALUE;
+        DeleteFileA(container.c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+    int Mount(int drive, const char *password, BOOL report = TRUE, std::vector<Box> *boxes = nullptr,
+              std::vector<int> answers = {})
+    {
+        int result = -100;
+        QdskPassword pw = Password(password);
+        MountOptions options = {};
+        std::vector<Box> shown = RunAnswering(
+            [&] { result = MountVolume(nullptr, drive, container.c_str(), &pw, FALSE, FALSE, &options, report); },
+            answers);
+        if (boxes)
+            *boxes = shown;
+        else
+            EXPECT_TRUE(shown.empty()) << "unexpected box";
+        return result;
+    }
+    std::string folder, container;
+};
+
+}  // namespace volume_test

@@ -1,0 +1,29 @@
+// What the user is shown for each result code of the volume layer. The
+// fixed texts are the same in every user-interface language.
+#pragma once
+#include <cstdint>
+
+enum VolumeErrorShow : uint8_t {
+    SHOW_NOTHING,        // already reported, or cancelled by the user
+    SHOW_WINDOWS_ERROR,  // the system's text for GetLastError()
+    SHOW_LANGUAGE_KEY,   // text is a key of the language file
+    SHOW_FIXED_TEXT,     // text is shown as it stands
+};
+
+struct VolumeErrorEntry {
+    int32_t code;
+    VolumeErrorShow show;
+    bool warning;         // warning icon instead of the error icon
+    bool mainWindowOnTop; // topmost, foreground, owned by the main window
+    const char *key;      // SHOW_LANGUAGE_KEY
+    const char16_t *text; // SHOW_FIXED_TEXT; may hold one %hs
+};
+
+// The entry for a code; codes without their own entry get the "unknown
+// error" entry (whose code field is -1).
+const VolumeErrorEntry &FindVolumeError(int32_t code);
+// All entries with their own code, in code order, and their number.
+const VolumeErrorEntry *VolumeErrorEntries(int *count);
+
+// Appended to the wrong-password text while Caps Lock is on.
+extern const char16_t VOLUME_CAPS_LOCK_NOTE[];
