@@ -41,7 +41,8 @@ bool IsWow64(void)
         typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
         HMODULE kernel = GetModuleHandleW(L"kernel32");
         IsWow64ProcessFn fn =
-            kernel ? reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(kernel, "IsWow64Process")) : nullptr;
+            kernel ? reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void (*)(void)>(GetProcAddress(kernel, "IsWow64Process")))
+                   : nullptr;
         if (!fn || !fn(GetCurrentProcess(), &s_wow64))
             s_wow64 = FALSE;
     }

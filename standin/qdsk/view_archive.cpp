@@ -108,8 +108,7 @@ bool PackView(const std::string &dir, std::vector<uint8_t> &frame)
     uint32_t count = 0;
     if (!PackTree(dir, "", payload, count))
         return false;
-    frame.clear();
-    frame.insert(frame.end(), Magic, Magic + 8);
+    frame.assign(Magic, Magic + 8);
     Put(frame, 1, 4);
     Put(frame, count, 4);
     Put(frame, payload.size(), 8);
