@@ -125,4 +125,31 @@ TEST_F(QdskStandin, RequestsCheckTheirRecords)
     EXPECT_EQ(req.ResultCode, 23);
 }
 
+TEST_F(QdskStandin, ViewIsPrivateAndOrphanedViewsAreWiped)
+{
+    std::string runtime = UnixFolder("runtime");
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
+    // A view left by a process that is gone (no such pid).
+    std::string orphan = runtime + "/qdsk-view-99999999-abcdef";
+    ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
+    FILE *f = fopen((orphan + "/left.txt").c_str(), "w");
+    fputs("left behind", f);
+    fclose(f);
+
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    struct stat st;
+    EXPECT_NE(stat(orphan.c_str(), &st), 0) << "the orphaned view is wiped";
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof(view));
+    EXPECT_EQ(std::string(view).rfind(runtime + "/qdsk-view-", 0), 0u) << view;
+    ASSERT_EQ(stat(view, &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
+    unsetenv("XDG_RUNTIME_DIR");
+    rmdir(runtime.c_str());
+}
+
 }  // namespace
