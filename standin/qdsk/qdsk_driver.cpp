@@ -264,7 +264,7 @@ bool RestoreView(const std::string &container, QdskCryptoContext *key, const std
         return false;
     bool ok = true;
     uint64_t areaBytes = key->dataSize;
-    std::vector<uint8_t> area;
+    ViewBytes area;
     if (key->modeId == MODE_XTS) {
         area.resize(512);
         if (areaBytes >= 512 && ReadAt(fd, key->areaStart, area.data(), 512) &&
@@ -294,7 +294,7 @@ bool RestoreView(const std::string &container, QdskCryptoContext *key, const std
 // renames the copy into place. Returns a volume result code.
 int PersistView(Volume &v)
 {
-    std::vector<uint8_t> frame;
+    ViewBytes frame;
     if (!PackView(v.view, frame))
         return 24;
     int result = 0;
@@ -304,7 +304,7 @@ int PersistView(Volume &v)
         size_t length = v.key->modeId == MODE_XTS ? RoundUp(frame.size()) : size_t(v.key->dataSize);
         if (length > v.key->dataSize)
             length = size_t(v.key->dataSize);
-        std::vector<uint8_t> area(length, 0);
+        ViewBytes area(length, 0);
         memcpy(area.data(), frame.data(), frame.size());
         std::string copy = v.container + ".qdsk-new";
         int in = open(v.container.c_str(), O_RDONLY | O_CLOEXEC);

@@ -15,7 +15,7 @@ namespace {
 const char Magic[8] = {'Q', 'D', 'S', 'K', 'V', 'I', 'E', 'W'};
 constexpr uint8_t EntryFolder = 1, EntryFile = 2;
 
-void Put(std::vector<uint8_t> &out, uint64_t value, int bytes)
+void Put(ViewBytes &out, uint64_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         out.push_back(uint8_t(value >> (8 * i)));
@@ -29,7 +29,7 @@ uint64_t Get(const uint8_t *p, int bytes)
     return v;
 }
 
-bool ReadWhole(const std::string &path, std::vector<uint8_t> &out, uint64_t size)
+bool ReadWhole(const std::string &path, ViewBytes &out, uint64_t size)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -47,7 +47,7 @@ bool ReadWhole(const std::string &path, std::vector<uint8_t> &out, uint64_t size
     return done == size;
 }
 
-bool PackTree(const std::string &root, const std::string &rel, std::vector<uint8_t> &payload, uint32_t &count)
+bool PackTree(const std::string &root, const std::string &rel, ViewBytes &payload, uint32_t &count)
 {
     std::string dir = rel.empty() ? root : root + "/" + rel;
     DIR *d = opendir(dir.c_str());
@@ -102,9 +102,9 @@ bool SafeRelative(const std::string &rel)
 
 }  // namespace
 
-bool PackView(const std::string &dir, std::vector<uint8_t> &frame)
+bool PackView(const std::string &dir, ViewBytes &frame)
 {
-    std::vector<uint8_t> payload;
+    ViewBytes payload;
     uint32_t count = 0;
     if (!PackTree(dir, "", payload, count))
         return false;

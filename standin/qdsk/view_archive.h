@@ -14,8 +14,27 @@
 
 constexpr size_t VIEW_FRAME_HEADER = 32;
 
+// Memory that holds a volume's plain files is overwritten before it is
+// given back, also when a buffer grows and moves.
+template <class T> struct WipingAllocator {
+    using value_type = T;
+    WipingAllocator() = default;
+    template <class U> WipingAllocator(const WipingAllocator<U> &) {}
+    T *allocate(size_t n) { return std::allocator<T>().allocate(n); }
+    void deallocate(T *p, size_t n)
+    {
+        volatile unsigned char *b = reinterpret_cast<volatile unsigned char *>(p);
+        for (size_t i = 0; i < n * sizeof(T); ++i)
+            b[i] = 0;
+        std::allocator<T>().deallocate(p, n);
+    }
+    template <class U> bool operator==(const WipingAllocator<U> &) const { return true; }
+    template <class U> bool operator!=(const WipingAllocator<U> &) const { return false; }
+};
+using ViewBytes = std::vector<uint8_t, WipingAllocator<uint8_t>>;
+
 // Packs the tree under dir. False when it cannot be read.
-bool PackView(const std::string &dir, std::vector<uint8_t> &frame);
+bool PackView(const std::string &dir, ViewBytes &frame);
 // The whole frame's length from its first VIEW_FRAME_HEADER bytes, or 0
 // when they do not start a frame (a fresh container holds random bytes).
 uint64_t ViewFrameLength(const uint8_t *head);

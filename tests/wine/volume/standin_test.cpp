@@ -34,7 +34,7 @@ TEST_F(QdskStandin, ViewFrameRoundTripAndDamage)
     f = fopen((from + "/empty").c_str(), "w");
     fclose(f);
 
-    std::vector<uint8_t> frame;
+    ViewBytes frame;
     ASSERT_TRUE(PackView(from, frame));
     EXPECT_EQ(ViewFrameLength(frame.data()), frame.size());
     ASSERT_TRUE(UnpackView(frame.data(), frame.size(), to));
@@ -43,7 +43,7 @@ TEST_F(QdskStandin, ViewFrameRoundTripAndDamage)
     EXPECT_EQ(stat((to + "/empty").c_str(), &st), 0);
 
     // A flipped payload byte fails the CRC; random bytes are no frame.
-    std::vector<uint8_t> damaged = frame;
+    ViewBytes damaged = frame;
     damaged.back() ^= 1;
     std::string third = UnixFolder("third");
     EXPECT_FALSE(UnpackView(damaged.data(), damaged.size(), third));
@@ -65,7 +65,7 @@ TEST_F(QdskStandin, FramePathsCannotLeaveTheView)
     FILE *f = fopen((src + "/xx.txt").c_str(), "w");
     fputs("x", f);
     fclose(f);
-    std::vector<uint8_t> frame;
+    ViewBytes frame;
     ASSERT_TRUE(PackView(src, frame));
     // Rename the entry "xx.txt" to "../x.t" and give the frame a matching
     // CRC: only the path check stands in the way.
