@@ -13,6 +13,7 @@
 #include "processes.h"
 #include "resource.h"
 #include "session_link.h"
+#include "splash.h"
 #include "env/local_appdata.h"
 #include "env/trace_startup.h"
 
@@ -24,6 +25,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
 
     SetPreferredLanguage("zh-cn");
     LoadLanguage();
+
+    // The splash fades in and out on its own thread; start-up waits for it.
+    RegisterSplashClass(instance);
+    HANDLE splash = StartSplash();
+    if (splash) {
+        WaitForSingleObject(splash, INFINITE);
+        CloseHandle(splash);
+    }
 
     WarnAboutSecuritySoftware(nullptr);
 

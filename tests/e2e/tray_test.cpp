@@ -151,4 +151,30 @@ TEST_F(TrayProgram, MissingDatabaseEndsSilentlyBeforeInstanceCheck)
     EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
 }
 
+// The splash comes first: a 500x500 layered picture in the middle of the
+// screen, gone before the main window exists.
+TEST(Splash, ShownCentredThenGoneBeforeMainWindow)
+{
+    Program prog;
+    ASSERT_TRUE(StartProgram(prog));
+    HWND splash = WaitForWindow(prog.pid, L"SplashWnd", nullptr, 30000);
+    EXPECT_NE(splash, nullptr) << "no splash window";
+    if (splash) {
+        EXPECT_TRUE(GetWindowLongW(splash, GWL_EXSTYLE) & WS_EX_LAYERED);
+        Sleep(1200);  // fully faded in
+        RECT rc;
+        GetWindowRect(splash, &rc);
+        EXPECT_EQ(rc.right - rc.left, 500);
+        EXPECT_EQ(rc.bottom - rc.top, 500);
+        EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 500) / 2);
+        EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 500) / 2);
+        EXPECT_FALSE(HasWindow(prog.pid, L"MainWnd"));
+        Screenshot("splash");
+    }
+    HWND main = WaitForWindow(prog.pid, L"MainWnd", nullptr, 60000);
+    EXPECT_NE(main, nullptr);
+    EXPECT_FALSE(splash && IsWindow(splash)) << "the splash outlived start-up";
+    StopProgram(prog);
+}
+
 }  // namespace
