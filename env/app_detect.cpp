@@ -2,30 +2,9 @@
 #include "env/trace_db.h"
 
 #include "env/trace_rows.h"
+#include "env/wide_text.h"
 
 #include <shlobj.h>
-
-namespace {
-
-std::u16string ToU16(const WCHAR *text)
-{
-    std::u16string out;
-    for (; text && *text; ++text)
-        out.push_back(static_cast<char16_t>(*text));
-    return out;
-}
-
-HKEY RootKey(RegRoot root)
-{
-    switch (root) {
-    case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegRoot::Users: return HKEY_USERS;
-    case RegRoot::CurrentUser: break;
-    }
-    return HKEY_CURRENT_USER;
-}
-
-} // namespace
 
 BOOL IsAppPresent(const WCHAR *detectKey)
 {
@@ -34,7 +13,7 @@ BOOL IsAppPresent(const WCHAR *detectKey)
     DetectKeyParts parts = SplitDetectKey(ToU16(detectKey));
     if (parts.isRegistry) {
         HKEY key;
-        if (RegOpenKeyExW(RootKey(parts.root), detectKey + parts.keyOffset, 0, KEY_QUERY_VALUE,
+        if (RegOpenKeyExW(RegRootKey(parts.root), detectKey + parts.keyOffset, 0, KEY_QUERY_VALUE,
                           &key) != ERROR_SUCCESS)
             return FALSE;
         RegCloseKey(key);
@@ -77,7 +56,7 @@ void ResolveAppFolder(const WCHAR *detectKey, const WCHAR *name, WCHAR *out)
     if (!SplitValueKey(ToU16(detectKey), &root, &keyOffset))
         return;
     HKEY key;
-    if (RegOpenKeyExW(RootKey(root), detectKey + keyOffset, 0, KEY_QUERY_VALUE, &key) !=
+    if (RegOpenKeyExW(RegRootKey(root), detectKey + keyOffset, 0, KEY_QUERY_VALUE, &key) !=
         ERROR_SUCCESS)
         return;
 

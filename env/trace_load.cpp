@@ -5,6 +5,7 @@
 #include "env/sqlite_win32.h"
 #include "env/trace_query.h"
 #include "env/trace_rows.h"
+#include "env/wide_text.h"
 
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -43,27 +44,14 @@ const ColumnDecoders kDecoders = {DecodeUtf8Column, DecodeAnsiColumn};
 // A UTF-16 copy allocated to fit; false when memory runs out.
 bool Dup(const std::u16string &text, WCHAR **out)
 {
-    WCHAR *copy = static_cast<WCHAR *>(calloc(text.size() + 1, sizeof(WCHAR)));
-    if (!copy)
-        return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        copy[i] = static_cast<WCHAR>(text[i]);
-    *out = copy;
-    return true;
+    *out = DupText(text);
+    return *out != nullptr;
 }
 
 bool DupOptional(const std::optional<std::u16string> &text, WCHAR **out)
 {
     *out = nullptr;
     return !text || Dup(*text, out);
-}
-
-std::u16string ToU16(const WCHAR *text)
-{
-    std::u16string out;
-    for (; text && *text; ++text)
-        out.push_back(static_cast<char16_t>(*text));
-    return out;
 }
 
 } // namespace
@@ -98,16 +86,6 @@ bool QueryTraceTable(const char *query, char ***cells, int *rows, int *cols)
 }
 
 namespace {
-
-HKEY RootKey(RegRoot root)
-{
-    switch (root) {
-    case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-    case RegRoot::Users: return HKEY_USERS;
-    case RegRoot::CurrentUser: break;
-    }
-    return HKEY_CURRENT_USER;
-}
 
 void FreeApp(AppEntry *a)
 {
@@ -177,7 +155,7 @@ bool FillRegistryItems(const std::vector<RegItemRow> &list)
         if (!r)
             return false;
         g_regItems[g_regItemCount++] = r;
-        r->root = RootKey(row.root);
+        r->root = RegRootKey(row.root);
         r->aid = row.aid;
         if (!Dup(row.subkey, &r->subkey) || !DupOptional(row.item, &r->item))
             return false;

@@ -1,6 +1,7 @@
 // The decision for each request of the minifilter.
 #include "redirect/redirect_rules.h"
 
+#include "env/wide_text.h"
 #include "redirect/path_match.h"
 #include "redirect/rule_match.h"
 
@@ -13,14 +14,6 @@ namespace {
 RuleIndex g_ruleIndex;
 char16_t g_device16[MAX_PATH];
 bool g_foldInstalled;
-
-std::u16string ToU16(const WCHAR *text)
-{
-    std::u16string out;
-    for (; text && *text; ++text)
-        out.push_back(static_cast<char16_t>(*text));
-    return out;
-}
 
 int Decide(const WCHAR *path, WCHAR *target, bool createFolder)
 {

@@ -3,6 +3,7 @@
 
 #include "env/trace_db.h"
 #include "env/trace_query.h"
+#include "env/wide_text.h"
 #include "redirect/path_match.h"
 #include "redirect/rule_rows.h"
 
@@ -20,24 +21,6 @@ void RebuildRuleLookup(void);  // match_redirect.cpp
 void ClearRuleLookup(void);
 
 namespace {
-
-std::u16string ToU16(const WCHAR *text)
-{
-    std::u16string out;
-    for (; text && *text; ++text)
-        out.push_back(static_cast<char16_t>(*text));
-    return out;
-}
-
-WCHAR *DupText(const std::u16string &text)
-{
-    WCHAR *copy = static_cast<WCHAR *>(calloc(text.size() + 1, sizeof(WCHAR)));
-    if (!copy)
-        return nullptr;
-    for (size_t i = 0; i < text.size(); ++i)
-        copy[i] = static_cast<WCHAR>(text[i]);
-    return copy;
-}
 
 // The resolved folder of the first application with the id that has one.
 const char16_t *ResolvedFolderOf(int32_t aid, void *context)
