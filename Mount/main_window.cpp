@@ -11,19 +11,11 @@
 #include "resource.h"
 #include "tray_icon.h"
 #include "session_link.h"
+#include "env/trace_db.h"
 
 char g_szContainerPath[MAX_PATH];
 char g_cLoginDrive;
 static BOOL s_screenSaverSeen;
-
-// The executable's folder (without the trailing backslash).
-static void ModuleFolderW(WCHAR *out, DWORD size)
-{
-    GetModuleFileNameW(nullptr, out, size);
-    WCHAR *slash = StrRChrW(out, nullptr, L'\\');
-    if (slash)
-        *slash = 0;
-}
 
 static void FormContainerPath(void)
 {
@@ -103,7 +95,8 @@ static void ShowTrayMenu(HWND hwnd)
 static void OpenHelp(void)
 {
     WCHAR folder[MAX_PATH], path[MAX_PATH + 16];
-    ModuleFolderW(folder, MAX_PATH);
+    if (!GetProgramFolder(folder))
+        return;
     wsprintfW(path, L"%s\\%s", folder, L"help.chm");
     ShellExecuteW(nullptr, L"open", path, nullptr, nullptr, SW_SHOWNORMAL);
 }

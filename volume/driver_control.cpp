@@ -9,6 +9,7 @@
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "volume/driver_seam.h"
+#include "env/trace_db.h"
 
 HANDLE DriverHandle = INVALID_HANDLE_VALUE;
 DWORD DriverVersion;
@@ -100,14 +101,8 @@ bool IsUacEnabled(void)
 DWORD InstallAndStartDriver(void)
 {
     WCHAR path[520];
-    DWORD n = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
-    if (n == 0 || n >= ARRAYSIZE(path))
+    if (!GetProgramFolder(path))
         return 1;
-    WCHAR *slash = StrRChrW(path, nullptr, L'\\');
-    if (slash)
-        *slash = 0;
-    else
-        lstrcpyW(path, L".");
     const WCHAR *file = IsWow64() ? L"\\qdsk-x64.sys" : L"\\qdsk.sys";
     if (lstrlenW(path) + lstrlenW(file) >= static_cast<int>(ARRAYSIZE(path)))
         return 1;
