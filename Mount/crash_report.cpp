@@ -8,6 +8,7 @@
 #include "crypto/crc32.h"
 #include "language.h"
 #include "product.h"
+#include "volume/driver_control.h"
 
 // The program's code lies within one megabyte of its preferred load address.
 static const ULONG_PTR kCodeStart = 0x00400000;
@@ -62,15 +63,6 @@ static void CollectStack(ULONG_PTR sp, uint32_t out[8])
     }
 }
 
-static BOOL RunningUnderWow64(void)
-{
-    typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-    IsWow64ProcessFn fn = reinterpret_cast<IsWow64ProcessFn>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
-    BOOL wow = FALSE;
-    return fn && fn(GetCurrentProcess(), &wow) && wow;
-}
-
 // Returns 1 when the user declined the report and the system should handle
 // the fault.
 static DWORD WINAPI CrashReportThread(LPVOID param)
@@ -88,7 +80,7 @@ static DWORD WINAPI CrashReportThread(LPVOID param)
     SYSTEM_INFO si;
     GetSystemInfo(&si);
     facts.cpus = si.dwNumberOfProcessors;
-    facts.arch = RunningUnderWow64() ? "x64" : "x86";
+    facts.arch = IsWow64() ? "x64" : "x86";
     facts.dialog = g_szLastLocalizedDialog[0] ? g_szLastLocalizedDialog : "-";
     facts.osMajor = g_dwOsMajor;
     facts.osMinor = g_dwOsMinor;
