@@ -10,6 +10,7 @@
 #include "language.h"
 #include "main_window.h"
 #include "msgbox.h"
+#include "privacy_handover.h"
 #include "processes.h"
 #include "resource.h"
 #include "session_link.h"
@@ -46,6 +47,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_MOUNT_DLG), nullptr, StartupCheckDlgProc,
                     reinterpret_cast<LPARAM>(commandLine));
 
+    // Before Vista the rules and the application detection need the local
+    // application data folder in the environment before they are read.
+    DefineLocalAppDataVariable(IsBeforeVista());
+
     // The application tables live in memory from here on; the database file
     // is closed again. A missing or damaged archive ends start-up silently.
     switch (LoadTraceDatabaseAtStartup()) {
@@ -63,17 +68,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
     if (GetLastError() == ERROR_ALREADY_EXISTS)
         return 1;
 
-    OSVERSIONINFOEXW vista = {};
-    vista.dwOSVersionInfoSize = sizeof(vista);
-    vista.dwMajorVersion = 6;
-    vista.dwMinorVersion = 0;
-    vista.wServicePackMajor = 0;
-    DWORDLONG mask = 0;
-    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-    if (!VerifyVersionInfoW(&vista, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask))
-        SetEnvironmentVariableW(L"LOCALAPPDATA", L"%USERPROFILE%\\Local Settings\\Application Data");
+    // A successful mount hands over to privacy mode.
+    PrivacyHandOver = EnterPrivacyMode;
 
     atexit(ExitCleanup);
     InitApplication(instance);

@@ -3,7 +3,11 @@
 #include <windows.h>
 
 #include "env/local_appdata.h"
+
+#include <shlobj.h>
+
 #include "Mount/msgbox.h"
+#include "env/reg_text.h"
 
 int SetLocalAppDataDefault(void)
 {
@@ -21,8 +25,33 @@ int SetLocalAppDataDefault(void)
         ShowRegistryError(r);
         return 0;
     }
-    DWORD_PTR result;
-    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
-                        SMTO_ABORTIFHUNG, 5000, &result);
+    BroadcastEnvironmentChange(SMTO_ABORTIFHUNG, 5000);
     return 1;
+}
+
+BOOL IsBeforeVista(void)
+{
+    OSVERSIONINFOEXW vista = {};
+    vista.dwOSVersionInfoSize = sizeof(vista);
+    vista.dwMajorVersion = 6;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return !VerifyVersionInfoW(&vista, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask);
+}
+
+void DefineLocalAppDataVariable(BOOL beforeVista)
+{
+    if (!beforeVista)
+        return;
+    // The shell knows the folder; a text holding "%USERPROFILE%" would stay
+    // unexpanded inside a rule's one expansion pass.
+    WCHAR folder[MAX_PATH] = {0};
+    if (!SHGetSpecialFolderPathW(nullptr, folder, CSIDL_LOCAL_APPDATA, FALSE)) {
+        DWORD n = ExpandEnvironmentStringsW(L"%USERPROFILE%\\Local Settings\\Application Data", folder, MAX_PATH);
+        if (n == 0 || n > MAX_PATH)
+            return;
+    }
+    SetEnvironmentVariableW(L"LOCALAPPDATA", folder);
 }

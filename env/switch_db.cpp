@@ -23,7 +23,9 @@ int OpenSwitchDatabaseFrom(const WCHAR *drive, const WCHAR *templateFolder)
     }
 
     sqlite3 *db = nullptr;
-    int rc = OpenSqliteAtPath(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &db);
+    // Never created here: an empty database without the tables would fail
+    // every later switch. A drive without the file is skipped.
+    int rc = OpenSqliteAtPath(path, SQLITE_OPEN_READWRITE, &db);
     if (rc != SQLITE_OK) {
         OutputDebugStringW(L"Can't open database.");
         if (db)

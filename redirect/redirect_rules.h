@@ -22,6 +22,8 @@ struct RedirectRule {
     INT32 pathWild;
     INT32 nameWild;
     INT32 isCopy;
+    WCHAR ownLetter;       // the drive letter of path before privacy mode
+                           // moved it (0 until then)
 };
 
 extern RedirectRule **g_rules;
@@ -62,8 +64,12 @@ void BindRedirectionDrive(const WCHAR *drive, const WCHAR *device);
 // copy is there already. Failures are ignored.
 void CopyRuleFiles(void);
 
-// Sets the first unit (the drive letter) of every rule's path.
+// Sets the first unit (the drive letter) of every rule's path that names a
+// folder on a drive, remembering the rule's own letter the first time.
 void SetRuleDriveLetter(WCHAR letter);
+
+// Gives every rule that SetRuleDriveLetter moved its own letter back.
+void RestoreRuleDriveLetters(void);
 
 // Decides one request: path is the NT path from the minifilter (at most 512
 // units with its terminator), target a 512-unit buffer. 1 when redirected:

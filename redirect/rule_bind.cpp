@@ -77,8 +77,22 @@ void CopyRuleFiles(void)
 
 void SetRuleDriveLetter(WCHAR letter)
 {
+    for (INT32 i = 0; i < g_ruleCount; ++i) {
+        RedirectRule *r = g_rules[i];
+        // A rule whose folder did not expand has no drive to move.
+        if (!r->devicePath || r->path[1] != L':')
+            continue;
+        if (!r->ownLetter)
+            r->ownLetter = r->path[0];
+        r->path[0] = letter;
+    }
+}
+
+void RestoreRuleDriveLetters(void)
+{
     for (INT32 i = 0; i < g_ruleCount; ++i)
-        g_rules[i]->path[0] = letter;
+        if (g_rules[i]->ownLetter)
+            g_rules[i]->path[0] = g_rules[i]->ownLetter;
 }
 
 void PrepareRedirection(const WCHAR *drive)

@@ -9,16 +9,13 @@
 #include "Mount/app_state.h"
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
-#include "Mount/privileges.h"
-#include "Mount/processes.h"
-#include "Mount/tray_icon.h"
 #include "volume/driver_control.h"
 #include "volume/driver_seam.h"
 #include "volume/volume_errors.h"
 
 volatile LONG IgnoreDeviceChange;
 int WrongPasswordCount;
-PrivacyHandOverFn PrivacyHandOver = EnterPrivacyMode;
+PrivacyHandOverFn PrivacyHandOver;
 
 // The mounted list as the tray window last saw it.
 static QdskMountedList s_mountedList;
@@ -105,31 +102,6 @@ BOOL IsDriveFree(int drive)
     if (drive < 0 || drive > 25)
         return FALSE;
     return (GetLogicalDrives() & (1u << drive)) == 0;
-}
-
-static void SetAutoRestartShell(DWORD value)
-{
-    HKEY key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon", 0,
-                      KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    RegSetValueExW(key, L"AutoRestartShell", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof(value));
-    RegCloseKey(key);
-}
-
-void EnterPrivacyMode(HWND owner, int drive)
-{
-    // The shell must not come back by itself while its folders move.
-    SetAutoRestartShell(0);
-    EndExplorerProcesses();
-    // The environment switch onto the new drive joins here.
-    DWORD_PTR reply;
-    SendMessageTimeoutW(HWND_BROADCAST, WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"Environment"),
-                        SMTO_ABORTIFHUNG, 5000, &reply);
-    StartExplorer();
-    SetAutoRestartShell(1);
-    EnableDebugPrivilege();
-    StartTrayIconThread(ShowPrivacyTrayIcon, owner ? owner : g_hMainWnd);
 }
 
 static void FillMountRequest(QdskMountRequest *req, int drive, const QdskPassword *password, BOOL cachePassword,

@@ -18,11 +18,11 @@ extern int WrongPasswordCount;
 int MountVolume(HWND owner, int drive, const char *containerPath, const QdskPassword *password,
                 BOOL cachePassword, BOOL sharedAccess, const MountOptions *options, BOOL reportWrongPassword);
 
-// What a successful mount runs to enter privacy mode; replaceable so that a
-// caller (or a test) can leave the desktop alone.
+// What a successful mount runs to enter privacy mode: set by the session
+// code at start-up (a test may leave the desktop alone with its own); null
+// runs nothing.
 typedef void (*PrivacyHandOverFn)(HWND owner, int drive);
 extern PrivacyHandOverFn PrivacyHandOver;
-void EnterPrivacyMode(HWND owner, int drive);
 
 BOOL IsContainerMounted(const char *containerPath);
 // Lowest free drive number from D: (3) to Z: (25), or -1.

@@ -282,8 +282,10 @@ TEST(RuleBinding, MatchCreatesTheLocalFolderAndCopyRulesCopyOnce)
     CopyRuleFiles();
     ASSERT_TRUE(ReadText(copy, text, sizeof text));
     EXPECT_STREQ(text, "changed in privacy mode");
-    SetRuleDriveLetter(L'C');
-    EXPECT_EQ(g_rules[0]->path[0], L'C');
+    // Leaving gives each rule its own drive back.
+    RestoreRuleDriveLetters();
+    for (INT32 i = 0; i < g_ruleCount; ++i)
+        EXPECT_EQ(g_rules[i]->path[0], conf[0]);
 
     // A match answers with the device and makes the folder on the drive.
     BindRedirectionDrive(L"T:", L"\\Device\\VgTestDisk");

@@ -1,0 +1,7 @@
+// The hand-over from a successful mount to privacy mode.
+#pragma once
+#include <windows.h>
+
+// Switches the environment onto the drive (0 = A:) with the shell ended
+// around the switch, then shows the privacy-mode tray icon.
+void EnterPrivacyMode(HWND owner, int drive);

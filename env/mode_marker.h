@@ -1,0 +1,12 @@
+// The mode marker: the default value of
+// HKCU "Software\Tessaline\Veilguard\inprivate", the one record of the mode
+// that outlives the process.
+#pragma once
+#include <windows.h>
+
+// 1 when the marker reads exactly "inPrivate"; 0 otherwise (also when it
+// cannot be read).
+int ReadModeMarkerIsPrivate(void);
+
+// Writes the marker text; the registry's result.
+LONG WriteModeMarker(const WCHAR *text);
