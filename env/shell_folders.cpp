@@ -130,7 +130,10 @@ int RestoreShellFolders(void)
 
 int RefreshShellFolderCopies(void)
 {
+    // A copy this run saved while redirecting holds the value to go back to;
+    // the shell would now answer with the folder on the virtual disk.
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
-        SHGetSpecialFolderPathW(nullptr, g_shellFolderCopies[i], kShellFolderCsidl[i], TRUE);
+        if (!g_shellFolderCopies[i][0])
+            SHGetSpecialFolderPathW(nullptr, g_shellFolderCopies[i], kShellFolderCsidl[i], TRUE);
     return 1;
 }

@@ -1,0 +1,284 @@
+// The environment switch against Wine's registry and file system: a whole
+// round trip into privacy mode on a test drive and back, and the cases a
+// careless switch would break. These tests change the prefix's environment
+// and shell folders, so they run alone (and put everything back).
+#include "gtest_wine.h"
+
+#include "Mount/language.h"
+#include "env/mode_marker.h"
+#include "env/privacy_env.h"
+#include "env/reg_store.h"
+#include "redirect/redirect_rules.h"
+#include "switch_test_support.h"
+#include "wine/volume/volume_support.h"
+
+using namespace switch_test;
+using volume_test::Box;
+using volume_test::RunAnswering;
+
+namespace {
+
+const WCHAR kApp[] = L"Software\\VgSwitchApp";
+const WCHAR kAppMru[] = L"Software\\VgSwitchApp\\MRU";
+const WCHAR kOtherApp[] = L"Software\\VgSwitchOtherData";
+
+std::string Expand(const WCHAR *text)
+{
+    WCHAR out[MAX_PATH];
+    ExpandEnvironmentStringsW(text, out, MAX_PATH);
+    return Utf8(out);
+}
+
+// The expanded text with its drive letter replaced.
+std::string OnDrive(const WCHAR *text, char letter)
+{
+    std::string s = Expand(text);
+    s[0] = letter;
+    return s;
+}
+
+bool FolderExists(const std::string &utf8)
+{
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide, MAX_PATH);
+    DWORD a = GetFileAttributesW(wide);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return "(not open)";
+    if (HANDLE h = GetClipboardData(CF_TEXT)) {
+        text = static_cast<const char *>(GlobalLock(h));
+        GlobalUnlock(h);
+    }
+    CloseClipboard();
+    return text;
+}
+
+void SetClipboardText(const char *text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, lstrlenA(text) + 1);
+    lstrcpyA(static_cast<char *>(GlobalLock(h)), text);
+    GlobalUnlock(h);
+    SetClipboardData(CF_TEXT, h);
+    CloseClipboard();
+}
+
+std::string IniValue(const WCHAR *file, const WCHAR *section, const WCHAR *key)
+{
+    WCHAR out[MAX_PATH] = {0};
+    GetPrivateProfileStringW(section, key, L"(missing)", out, MAX_PATH, file);
+    return Utf8(out);
+}
+
+std::u16string U16(const char *ascii)
+{
+    std::u16string s;
+    while (*ascii)
+        s += char16_t(*ascii++);
+    return s;
+}
+
+std::string Bytes(const WCHAR *text) { return Text(REG_SZ, text).data; }
+
+class PrivacySwitch : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        SetPreferredLanguage("zh-cn");
+        LoadLanguage();
+    }
+    void SetUp() override
+    {
+        SetEnvironmentVariableW(L"VGSW_DIR", work.path);
+        work.File(L"app.ini", appIni);
+        work.File(L"other.ini", otherIni);
+        wsprintfW(appBackup, L"%s.vgrd", appIni);
+        wsprintfW(otherBackup, L"%s.vgrd", otherIni);
+        wsprintfW(switchDb, L"V:\\fest.sys");
+        WCHAR festTemplate[MAX_PATH];
+        BuildBinFile(L"fest.sys", festTemplate);
+        ASSERT_TRUE(CopyFileW(festTemplate, switchDb, FALSE)) << "the test drive V: and the build's fest.sys";
+    }
+    void TearDown() override
+    {
+        FreeTables();
+        SHDeleteKeyW(HKEY_CURRENT_USER, kApp);
+        SHDeleteKeyW(HKEY_CURRENT_USER, kOtherApp);
+        SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VgSwitchOther");
+        SetEnvironmentVariableW(L"VGSW_DIR", nullptr);
+    }
+
+    // Two applications: VgSwitchApp installed with a settings file, a whole
+    // key and values; the other one not installed (its detection key is
+    // absent) with the same kinds of items.
+    bool LoadTestTables()
+    {
+        return LoadTables(work,
+                          "insert into apps values (1,'App','','HKCU\\Software\\VgSwitchApp',NULL,'app.exe',"
+                          "'%VGSW_DIR%\\app.ini');"
+                          "insert into apps values (2,'Other','','HKCU\\Software\\VgSwitchOther',NULL,'o.exe',"
+                          "'%VGSW_DIR%\\other.ini');"
+                          "insert into profiles values (1,'cache','%VGSW_DIR%\\cache','paths');"
+                          "insert into profiles values (2,'cache','%VGSW_DIR%\\cache','paths');"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp\\MRU',NULL,1);"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','LastFile',1);"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','Big',1);"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','O''Brien''s',1);"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','NeverThere',1);"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchOtherData',NULL,2);"
+                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','Orphan',0);");
+    }
+
+    PrefixSnapshot snapshot;
+    ScratchDir work{L"switch"};
+    ScratchDir disk{L"switchdisk"};
+    TestDrive drive{L'V', disk.path};
+    WCHAR appIni[MAX_PATH], otherIni[MAX_PATH], appBackup[MAX_PATH], otherBackup[MAX_PATH], switchDb[MAX_PATH];
+};
+
+}  // namespace
+
+TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
+{
+    // The user's environment before privacy mode.
+    WriteValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP", Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTemp"));
+    WriteValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP", Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTmp"));
+    WriteValue(HKEY_CURRENT_USER, L"Environment", L"TEMP", Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    WriteValue(HKEY_CURRENT_USER, L"Environment", L"TMP", Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTmp"));
+    WCHAR userSeed[SHELL_FOLDER_COUNT][MAX_PATH], shellSeed[SHELL_FOLDER_COUNT][MAX_PATH];
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
+        wsprintfW(userSeed[i], L"%%USERPROFILE%%\\VgUsf\\%s", g_shellFolderNames[i]);
+        // The shell keeps "Shell Folders" in step with "User Shell Folders"
+        // (it may rewrite a value whenever the environment changes).
+        ExpandEnvironmentStringsW(userSeed[i], shellSeed[i], MAX_PATH);
+        WriteValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i], Text(REG_EXPAND_SZ, userSeed[i]));
+        WriteValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i], Text(REG_SZ, shellSeed[i]));
+    }
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
+    ASSERT_TRUE(WriteText(otherIni, "[paths]\r\ncache=C:\\other\\cache\r\n"));
+    const RegValue lastFile = Text(REG_SZ, L"C:\\work\\secret-plan.doc");
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", lastFile);
+    RegValue big;
+    big.exists = true;
+    big.type = REG_BINARY;
+    for (int i = 0; i < 10000; ++i)
+        big.data += char('a' + i % 26);
+    WriteValue(HKEY_CURRENT_USER, kApp, L"Big", big);
+    WriteValue(HKEY_CURRENT_USER, kApp, L"O'Brien's", Text(REG_SZ, L"quoted"));
+    WriteValue(HKEY_CURRENT_USER, kApp, L"Orphan", Text(REG_SZ, L"no application"));
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
+    WriteValue(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub", L"x", Text(REG_DWORD, L"\x0007"));
+    WriteValue(HKEY_CURRENT_USER, kOtherApp, L"kept", Text(REG_SZ, L"other data"));
+    ASSERT_TRUE(LoadTestTables());
+    SetClipboardText("copied before");
+
+    std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    EXPECT_TRUE(boxes.empty()) << Utf8(reinterpret_cast<const WCHAR *>(boxes[0].text.c_str()));
+
+    // Temporary folders: TMP takes TEMP's path, both on the drive.
+    std::string sysTemp = OnDrive(L"%SystemRoot%\\VgSysTemp", 'V');
+    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP")), sysTemp);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP")), sysTemp);
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP").type, DWORD(REG_EXPAND_SZ));
+    std::string userTemp = OnDrive(L"%USERPROFILE%\\VgTemp", 'V');
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), userTemp);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TMP")), userTemp);
+    // Shell folders: every one on the drive, made there.
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
+        RegValue u = ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]);
+        EXPECT_EQ(Utf8(u), OnDrive(userSeed[i], 'V'));
+        EXPECT_EQ(u.type, DWORD(REG_SZ));
+        EXPECT_TRUE(FolderExists(Utf8(u))) << Utf8(u);
+        EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i])), OnDrive(shellSeed[i], 'V'));
+    }
+    // Settings files: the installed application's entry on the drive, its
+    // backup beside it; the other one untouched.
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), OnDrive(L"%VGSW_DIR%\\cache", 'V'));
+    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_EQ(IniValue(otherIni, L"paths", L"cache"), "C:\\other\\cache");
+    EXPECT_FALSE(FileExists(otherBackup));
+    // Registry items: contents in the switch database, the items emptied;
+    // nothing created, nothing of other applications touched.
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").data, "");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").type, DWORD(REG_SZ));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"Big").data, "");
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kApp, L"NeverThere").exists);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"Orphan")), "no application");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kOtherApp, L"kept")), "other data");
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "Big"), big.data);
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "O'Brien's"), Bytes(L"quoted"));
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "NeverThere"), "(none)");
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\public"), -1) << "staging keys gone";
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_EQ(ClipboardText(), "copied before") << "entering keeps the clipboard";
+
+    // Work in privacy mode.
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\private.txt"));
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"private-1"));
+    WriteValue(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Deep\\Er", L"y", Text(REG_EXPAND_SZ, L"%deep%"));
+
+    // Entering again changes nothing.
+    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), userTemp);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\private.txt");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
+    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\real\\cache");
+
+    SetClipboardText("copied in privacy mode");
+    boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_TRUE(boxes.empty());
+
+    // Everything is back, but the user's TEMP and TMP, which take the
+    // standard folder (made if missing).
+    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP")), "%SystemRoot%\\VgSysTemp");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP")), "%SystemRoot%\\VgSysTmp");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), "%userprofile%\\temp");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TMP")), "%userprofile%\\temp");
+    EXPECT_TRUE(FolderExists(Expand(L"%userprofile%\\temp")));
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
+                  Text(REG_EXPAND_SZ, userSeed[i]));
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i]), Text(REG_SZ, shellSeed[i]))
+            << Utf8(g_shellFolderNames[i]);
+    }
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_TRUE(FileExists(appBackup));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"Big"), big);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"O'Brien's")), "quoted");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub", L"x"), Text(REG_DWORD, L"\x0007"));
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Deep"), -1);
+    EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"V:\\private.txt"));
+    EXPECT_EQ(ClipboardText(), "");
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    HKEY marker;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate", 0, KEY_READ, &marker), 0);
+    WCHAR text[32] = {0};
+    DWORD bytes = sizeof text;
+    RegQueryValueExW(marker, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(text), &bytes);
+    RegCloseKey(marker);
+    EXPECT_EQ(Utf8(text), "inpublic");
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\private"), -1);
+
+    // The next session finds its privacy-mode contents again, whole keys
+    // with their types and sub-keys.
+    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\private.txt");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Deep\\Er", L"y"),
+              Text(REG_EXPAND_SZ, L"%deep%"));
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub"), -1);
+    RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+}
