@@ -21,8 +21,9 @@ int RestoreShellFolders(void);
 // Folders" key: reads it into copy (260 units), or, when it is empty, takes
 // the shell's own folder of that name; then writes the expanded path with
 // the letter as its drive, creating that folder. A value that cannot be read
-// or does not fit the copy is left as it was, after the registry error box.
-void RedirectFolderValue(HKEY key, const WCHAR *name, WCHAR *copy, WCHAR letter);
+// or does not fit the copy is left as it was, after the registry error box,
+// and is not restored later. 1 when the value was redirected.
+int RedirectFolderValue(HKEY key, const WCHAR *name, WCHAR *copy, WCHAR letter);
 
 // The copies as they stand, for tests: index 0..9 in the order "Cache",
 // "Cookies", "Desktop", "Favorites", "History", "My Pictures", "NetHood",

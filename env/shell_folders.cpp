@@ -37,11 +37,17 @@ static const WCHAR kUserShellFolders[] =
 WCHAR g_shellFolderCopies[SHELL_FOLDER_COUNT][MAX_PATH];
 WCHAR g_userShellFolderCopies[SHELL_FOLDER_COUNT][MAX_PATH];
 
+// Values this run could not redirect are still the user's own: restoring
+// them from a copy would overwrite them with a default or an empty text.
+static bool s_shellFolderKept[SHELL_FOLDER_COUNT], s_userShellFolderKept[SHELL_FOLDER_COUNT];
+
+
 void ResetFolderCopies(void)
 {
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
         g_shellFolderCopies[i][0] = 0;
         lstrcpynW(g_userShellFolderCopies[i], kUserShellFolderDefaults[i], MAX_PATH);
+        s_shellFolderKept[i] = s_userShellFolderKept[i] = false;
     }
     g_systemTempCopy[0] = g_systemTmpCopy[0] = g_userTempCopy[0] = g_userTmpCopy[0] = 0;
 }
@@ -49,18 +55,18 @@ void ResetFolderCopies(void)
 // The copies hold their start-up state before anything runs.
 static const bool s_copiesReady = (ResetFolderCopies(), true);
 
-void RedirectFolderValue(HKEY key, const WCHAR *name, WCHAR *copy, WCHAR letter)
+int RedirectFolderValue(HKEY key, const WCHAR *name, WCHAR *copy, WCHAR letter)
 {
     DWORD bytes = 0;
     LONG rc = RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &bytes);
     if (rc != ERROR_SUCCESS) {
         ShowRegistryError(rc);
-        return;
+        return 0;
     }
     // A path longer than the copy holds would be cut: leave such a value.
     if ((rc = ReadTextValue(key, name, copy)) != ERROR_SUCCESS) {
         ShowRegistryError(rc);
-        return;
+        return 0;
     }
     if (bytes <= sizeof(WCHAR))
         ResolveAppFolder(nullptr, name, copy);
@@ -68,15 +74,18 @@ void RedirectFolderValue(HKEY key, const WCHAR *name, WCHAR *copy, WCHAR letter)
     WCHAR target[MAX_PATH];
     if ((rc = ExpandOntoDrive(copy, letter, target)) != ERROR_SUCCESS) {
         ShowRegistryError(rc);
-        return;
+        return 0;
     }
     if (GetFileAttributesW(target) == INVALID_FILE_ATTRIBUTES)
         SHCreateDirectoryExW(nullptr, target, nullptr);
-    if ((rc = WriteTextValue(key, name, REG_SZ, target)) != ERROR_SUCCESS)
+    if ((rc = WriteTextValue(key, name, REG_SZ, target)) != ERROR_SUCCESS) {
         ShowRegistryError(rc);
+        return 0;
+    }
+    return 1;
 }
 
-static int RedirectFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], WCHAR letter)
+static int RedirectFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], bool *kept, WCHAR letter)
 {
     HKEY key;
     LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, 0x20007, nullptr, &key, nullptr);
@@ -85,7 +94,7 @@ static int RedirectFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], WCHAR l
         return 0;
     }
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
-        RedirectFolderValue(key, g_shellFolderNames[i], copies[i], letter);
+        kept[i] = !RedirectFolderValue(key, g_shellFolderNames[i], copies[i], letter);
     RegCloseKey(key);
     BroadcastEnvironmentChange(SMTO_NORMAL, 1000);
     return 1;
@@ -93,16 +102,16 @@ static int RedirectFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], WCHAR l
 
 int RedirectUserShellFolders(WCHAR letter)
 {
-    return RedirectFolders(kUserShellFolders, g_userShellFolderCopies, letter);
+    return RedirectFolders(kUserShellFolders, g_userShellFolderCopies, s_userShellFolderKept, letter);
 }
 
 int RedirectShellFolders(WCHAR letter)
 {
-    return RedirectFolders(kShellFolders, g_shellFolderCopies, letter);
+    return RedirectFolders(kShellFolders, g_shellFolderCopies, s_shellFolderKept, letter);
 }
 
 // Writes every copy back under its name; failures are shown and skipped.
-static int RestoreFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], DWORD type)
+static int RestoreFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], const bool *kept, DWORD type)
 {
     HKEY key;
     LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, path, 0, nullptr, 0, 0x20006, nullptr, &key, nullptr);
@@ -110,7 +119,7 @@ static int RestoreFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], DWORD ty
         ShowRegistryError(rc);
     } else {
         for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
-            if ((rc = WriteTextValue(key, g_shellFolderNames[i], type, copies[i])) != ERROR_SUCCESS)
+            if (!kept[i] && (rc = WriteTextValue(key, g_shellFolderNames[i], type, copies[i])) != ERROR_SUCCESS)
                 ShowRegistryError(rc);
         RegCloseKey(key);
     }
@@ -120,12 +129,12 @@ static int RestoreFolders(const WCHAR *path, WCHAR (*copies)[MAX_PATH], DWORD ty
 
 int RestoreUserShellFolders(void)
 {
-    return RestoreFolders(kUserShellFolders, g_userShellFolderCopies, REG_EXPAND_SZ);
+    return RestoreFolders(kUserShellFolders, g_userShellFolderCopies, s_userShellFolderKept, REG_EXPAND_SZ);
 }
 
 int RestoreShellFolders(void)
 {
-    return RestoreFolders(kShellFolders, g_shellFolderCopies, REG_SZ);
+    return RestoreFolders(kShellFolders, g_shellFolderCopies, s_shellFolderKept, REG_SZ);
 }
 
 int RefreshShellFolderCopies(void)

@@ -86,6 +86,24 @@ std::u16string U16(const char *ascii)
 
 std::string Bytes(const WCHAR *text) { return Text(REG_SZ, text).data; }
 
+// Two applications: VgSwitchApp installed with a settings file, a whole key
+// and values; the other one not installed (its detection key is absent) with
+// the same kinds of items.
+const char kRows[] =
+    "insert into apps values (1,'App','','HKCU\\Software\\VgSwitchApp',NULL,'app.exe',"
+    "'%VGSW_DIR%\\app.ini');"
+    "insert into apps values (2,'Other','','HKCU\\Software\\VgSwitchOther',NULL,'o.exe',"
+    "'%VGSW_DIR%\\other.ini');"
+    "insert into profiles values (1,'cache','%VGSW_DIR%\\cache','paths');"
+    "insert into profiles values (2,'cache','%VGSW_DIR%\\cache','paths');"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp\\MRU',NULL,1);"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','LastFile',1);"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','Big',1);"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','O''Brien''s',1);"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','NeverThere',1);"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchOtherData',NULL,2);"
+    "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','Orphan',0);";
+
 class PrivacySwitch : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -114,26 +132,27 @@ protected:
         SetEnvironmentVariableW(L"VGSW_DIR", nullptr);
     }
 
-    // Two applications: VgSwitchApp installed with a settings file, a whole
-    // key and values; the other one not installed (its detection key is
-    // absent) with the same kinds of items.
-    bool LoadTestTables()
+    bool LoadTestTables() { return LoadTables(work, kRows); }
+
+    // The user's environment before privacy mode: known TEMP values and the
+    // ten shell folders in both keys.
+    void SeedEnvironment()
     {
-        return LoadTables(work,
-                          "insert into apps values (1,'App','','HKCU\\Software\\VgSwitchApp',NULL,'app.exe',"
-                          "'%VGSW_DIR%\\app.ini');"
-                          "insert into apps values (2,'Other','','HKCU\\Software\\VgSwitchOther',NULL,'o.exe',"
-                          "'%VGSW_DIR%\\other.ini');"
-                          "insert into profiles values (1,'cache','%VGSW_DIR%\\cache','paths');"
-                          "insert into profiles values (2,'cache','%VGSW_DIR%\\cache','paths');"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp\\MRU',NULL,1);"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','LastFile',1);"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','Big',1);"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','O''Brien''s',1);"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','NeverThere',1);"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchOtherData',NULL,2);"
-                          "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','Orphan',0);");
+        WriteValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP", Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTemp"));
+        WriteValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP", Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTmp"));
+        WriteValue(HKEY_CURRENT_USER, L"Environment", L"TEMP", Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+        WriteValue(HKEY_CURRENT_USER, L"Environment", L"TMP", Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTmp"));
+        for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
+            wsprintfW(userSeed[i], L"%%USERPROFILE%%\\VgUsf\\%s", g_shellFolderNames[i]);
+            // The shell keeps "Shell Folders" in step with "User Shell
+            // Folders" (it may rewrite a value whenever the environment
+            // changes).
+            ExpandEnvironmentStringsW(userSeed[i], shellSeed[i], MAX_PATH);
+            WriteValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i], Text(REG_EXPAND_SZ, userSeed[i]));
+            WriteValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i], Text(REG_SZ, shellSeed[i]));
+        }
     }
+    WCHAR userSeed[SHELL_FOLDER_COUNT][MAX_PATH], shellSeed[SHELL_FOLDER_COUNT][MAX_PATH];
 
     PrefixSnapshot snapshot;
     ScratchDir work{L"switch"};
@@ -146,20 +165,7 @@ protected:
 
 TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
 {
-    // The user's environment before privacy mode.
-    WriteValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP", Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTemp"));
-    WriteValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP", Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTmp"));
-    WriteValue(HKEY_CURRENT_USER, L"Environment", L"TEMP", Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
-    WriteValue(HKEY_CURRENT_USER, L"Environment", L"TMP", Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTmp"));
-    WCHAR userSeed[SHELL_FOLDER_COUNT][MAX_PATH], shellSeed[SHELL_FOLDER_COUNT][MAX_PATH];
-    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
-        wsprintfW(userSeed[i], L"%%USERPROFILE%%\\VgUsf\\%s", g_shellFolderNames[i]);
-        // The shell keeps "Shell Folders" in step with "User Shell Folders"
-        // (it may rewrite a value whenever the environment changes).
-        ExpandEnvironmentStringsW(userSeed[i], shellSeed[i], MAX_PATH);
-        WriteValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i], Text(REG_EXPAND_SZ, userSeed[i]));
-        WriteValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i], Text(REG_SZ, shellSeed[i]));
-    }
+    SeedEnvironment();
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
     ASSERT_TRUE(WriteText(otherIni, "[paths]\r\ncache=C:\\other\\cache\r\n"));
     const RegValue lastFile = Text(REG_SZ, L"C:\\work\\secret-plan.doc");
@@ -281,4 +287,102 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub"), -1);
     RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+}
+
+TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
+{
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"x"));
+    ASSERT_TRUE(LoadTestTables());
+    // Leaving in a run that never entered: no drive, so the registry items
+    // and the marker stay; "User Shell Folders" takes the defaults.
+    BindRedirectionDrive(nullptr, nullptr);
+    std::vector<Box> boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop"),
+              Text(REG_EXPAND_SZ, L"%USERPROFILE%\\\x684C\x9762"));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "x");
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate"), -1);
+    ResetFolderCopies();
+
+    SeedEnvironment();
+    // One shell folder missing, one too long for the copies, one empty.
+    WriteValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood", RegValue());
+    WCHAR longPath[400] = L"%USERPROFILE%\\";
+    for (int i = lstrlenW(longPath); i < 300; ++i)
+        longPath[i] = L'x';
+    longPath[300] = 0;
+    WriteValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent", Text(REG_EXPAND_SZ, longPath));
+    WriteValue(HKEY_CURRENT_USER, kShellFolders, L"Favorites", Text(REG_SZ, L""));
+    // The settings file was switched in an earlier session whose backup
+    // stays the one to go back to.
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\current\r\n"));
+    ASSERT_TRUE(WriteText(appBackup, "[paths]\r\ncache=C:\\before-first-switch\r\n"));
+
+    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    // One box each for the missing and the too long value; the others moved.
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
+        if (lstrcmpW(g_shellFolderNames[i], L"NetHood") == 0 || lstrcmpW(g_shellFolderNames[i], L"Recent") == 0)
+            continue;
+        EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i])), OnDrive(userSeed[i], 'V'))
+            << Utf8(g_shellFolderNames[i]);
+    }
+    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\before-first-switch");
+
+    RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\before-first-switch");
+    // The values left alone on entering are not overwritten on leaving.
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "x");
+}
+
+TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
+{
+    const WCHAR root[] = L"Software\\VgWalkTest";
+    SHDeleteKeyW(HKEY_CURRENT_USER, root);
+    WriteValue(HKEY_CURRENT_USER, root, L"v1", Text(REG_SZ, L"12345"));                  // 12 bytes
+    WriteValue(HKEY_CURRENT_USER, L"Software\\VgWalkTest\\Open", L"v2", Text(REG_SZ, L"a"));  // 4 bytes
+    WriteValue(HKEY_CURRENT_USER, L"Software\\VgWalkTest\\Open\\Deeper", L"v3", Text(REG_SZ, L"")); // 2 bytes
+    // A sub-key that cannot be opened: a link to a key that does not exist.
+    HKEY link;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgWalkTest\\Closed", 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                              &link, nullptr),
+              0);
+    static const WCHAR target[] = L"\\Registry\\Machine\\Software\\VgNoSuchKey";
+    ASSERT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE *>(target),
+                             sizeof(target) - sizeof(WCHAR)),
+              0);
+    RegCloseKey(link);
+
+    UINT64 count = 0, bytes = 0;
+    MeasureRegTrace(HKEY_CURRENT_USER, root, nullptr, &count, &bytes);
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(bytes, 18u);
+    count = bytes = 0;
+    MeasureRegTrace(HKEY_CURRENT_USER, root, L"v1", &count, &bytes);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(bytes, 12u);
+
+    count = bytes = 0;
+    EXPECT_EQ(DeleteRegTrace(HKEY_CURRENT_USER, root, nullptr, &count, &bytes), 0) << "the closed sub-key stays";
+    EXPECT_EQ(count, 3u);
+    EXPECT_EQ(bytes, 18u);
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgWalkTest\\Open"), -1);
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, root, L"v1").exists);
+
+    // Clean-up: the link itself is deleted through a handle to it.
+    typedef LONG(WINAPI * NtDeleteKeyFn)(HANDLE);
+    NtDeleteKeyFn ntDeleteKey =
+        reinterpret_cast<NtDeleteKeyFn>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey"));
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgWalkTest\\Closed", REG_OPTION_OPEN_LINK, DELETE, &link) == 0) {
+        ntDeleteKey(link);
+        RegCloseKey(link);
+    }
+    count = bytes = 0;
+    EXPECT_EQ(DeleteRegTrace(HKEY_CURRENT_USER, root, nullptr, &count, &bytes), 1);
+    EXPECT_EQ(DeleteRegTrace(HKEY_CURRENT_USER, root, L"v1", &count, &bytes), 0);
 }
