@@ -386,3 +386,129 @@ TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
     EXPECT_EQ(DeleteRegTrace(HKEY_CURRENT_USER, root, nullptr, &count, &bytes), 1);
     EXPECT_EQ(DeleteRegTrace(HKEY_CURRENT_USER, root, L"v1", &count, &bytes), 0);
 }
+
+// Runs in the child process of KilledSessionLosesNothing: enters privacy
+// mode and is killed without leaving it.
+TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
+{
+    WCHAR db[MAX_PATH];
+    ASSERT_TRUE(GetEnvironmentVariableW(L"VGSW_DB", db, MAX_PATH));
+    ASSERT_EQ(OpenTraceDatabase(db), 1);
+    ASSERT_TRUE(LoadApplications() && LoadRegistryItems() && LoadProfiles());
+    sqlite3_close(g_traceDb);
+    g_traceDb = nullptr;
+    EnterPrivacyEnvironment(L'V');
+    TerminateProcess(GetCurrentProcess(), 9);
+}
+
+TEST_F(PrivacySwitch, KilledSessionLosesNothing)
+{
+    SeedEnvironment();
+    const RegValue lastFile = Text(REG_SZ, L"C:\\work\\plan.doc");
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", lastFile);
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
+    WCHAR db[MAX_PATH], self[MAX_PATH], command[MAX_PATH + 128];
+    work.File(L"child.db", db);
+    ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows).c_str()), SQLITE_OK);
+    SetEnvironmentVariableW(L"VGSW_DB", db);
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!StrStrIW(self, L".exe.so"))
+        lstrcatW(self, L".so");  // a Winelib program starts through its .so
+    wsprintfW(command, L"\"%s\" --gtest_also_run_disabled_tests --gtest_filter=PrivacySwitchChild.*", self);
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    bool ended = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
+    if (!ended)
+        TerminateProcess(pi.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(code, 9u) << "the child entered privacy mode and was killed";
+
+    // What outlived the process: the marker, the switched registry items and
+    // the normal-mode contents in the switch database on the drive.
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").data, "");
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
+
+    // The next start, working on in privacy mode: entering again must not
+    // take the privacy-mode contents for the normal ones.
+    ASSERT_TRUE(LoadTestTables());
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\after-restart.txt"));
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\after-restart.txt");
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+    EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"V:\\after-restart.txt"));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    SetEnvironmentVariableW(L"VGSW_DB", nullptr);
+}
+
+namespace {
+struct SwitchRun {
+    int mode;
+};
+DWORD WINAPI RunSwitch(LPVOID param)
+{
+    SwitchRegistryState(static_cast<SwitchRun *>(param)->mode);
+    return 0;
+}
+}  // namespace
+
+TEST_F(PrivacySwitch, ConvertingDialogShowsWhileItemsMove)
+{
+    // Enough items that the switch lasts a while.
+    std::string rows = "insert into apps values (1,'App','','HKCU\\Software\\VgSwitchApp',NULL,'a.exe',NULL);";
+    for (int i = 0; i < 400; ++i) {
+        WCHAR name[16];
+        wsprintfW(name, L"v%d", i);
+        WriteValue(HKEY_CURRENT_USER, kApp, name, Text(REG_SZ, L"normal"));
+        rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','v" + std::to_string(i) +
+                "',1);";
+    }
+    ASSERT_TRUE(LoadTables(work, rows.c_str()));
+    BindRedirectionDrive(L"V:", L"\\Device\\VgTest");
+
+    SwitchRun run{1};
+    HANDLE thread = CreateThread(nullptr, 0, RunSwitch, &run, 0, nullptr);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 2000 && !dialog; ++i) {
+        dialog = FindWindowW(L"#32770", GetString("IDD_MOUNT_DLG"));
+        if (!dialog)
+            Sleep(5);
+    }
+    ASSERT_NE(dialog, nullptr) << "no Converting dialog while the items moved";
+    Sleep(300);  // painted on creation; let the bar move a little
+    WCHAR title[64] = {0}, text[128] = {0};
+    // The switching thread answers no messages: read the texts directly.
+    InternalGetWindowText(dialog, title, 64);
+    InternalGetWindowText(GetDlgItem(dialog, 19028), text, 128);
+    EXPECT_EQ(Utf8(title), Utf8(GetString("IDD_MOUNT_DLG")));
+    EXPECT_EQ(Utf8(text), Utf8(GetString("IDC_CONVERTING")));
+    EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    // The text is drawn in red.
+    RECT r;
+    GetWindowRect(GetDlgItem(dialog, 19028), &r);
+    HDC screen = GetDC(nullptr);
+    int red = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            red += GetPixel(screen, x, y) == RGB(255, 0, 0);
+    ReleaseDC(nullptr, screen);
+    system("mkdir -p '" VG_SHOTS "' && import -window root '" VG_SHOTS "/converting-dialog.png' 2>/dev/null");
+    EXPECT_GT(red, 20) << "red pixels in the text";
+    ASSERT_EQ(WaitForSingleObject(thread, 120000), WAIT_OBJECT_0);
+    CloseHandle(thread);
+    EXPECT_EQ(g_hConvertingDlg, nullptr);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"v399").data, "");
+    EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "v399"), Bytes(L"normal"));
+}
