@@ -143,8 +143,12 @@ inline std::vector<Box> RunAnswering(std::function<void()> body, std::vector<int
     for (int waited = 0; waited < 120000; waited += 20) {
         if (WaitForSingleObject(thread, 20) == WAIT_OBJECT_0)
             break;
+        // Only this process's boxes: tests running beside this one show their own.
         HWND box = FindWindowW(L"#32770", L"Veilguard");
-        if (!box || !IsWindowVisible(box))
+        DWORD owner = 0;
+        if (box)
+            GetWindowThreadProcessId(box, &owner);
+        if (!box || !IsWindowVisible(box) || owner != GetCurrentProcessId())
             continue;
         boxes.push_back(Inspect(box));
         int answer = next < answers.size() ? answers[next++] : IDOK;
