@@ -122,6 +122,28 @@ inline Box Inspect(HWND box)
     return b;
 }
 
+inline BOOL CALLBACK MatchOwnBox(HWND window, LPARAM found)
+{
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    WCHAR cls[16] = {0}, title[16] = {0};
+    GetClassNameW(window, cls, 16);
+    InternalGetWindowText(window, title, 16);
+    if (process == GetCurrentProcessId() && lstrcmpW(cls, L"#32770") == 0 && lstrcmpW(title, L"Veilguard") == 0) {
+        *reinterpret_cast<HWND *>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A message box of this process (tests running beside it show their own).
+inline HWND FindOwnBox()
+{
+    HWND found = nullptr;
+    EnumWindows(MatchOwnBox, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 struct Run {
     std::function<void()> body;
 };
@@ -143,12 +165,8 @@ inline std::vector<Box> RunAnswering(std::function<void()> body, std::vector<int
     for (int waited = 0; waited < 120000; waited += 20) {
         if (WaitForSingleObject(thread, 20) == WAIT_OBJECT_0)
             break;
-        // Only this process's boxes: tests running beside this one show their own.
-        HWND box = FindWindowW(L"#32770", L"Veilguard");
-        DWORD owner = 0;
-        if (box)
-            GetWindowThreadProcessId(box, &owner);
-        if (!box || !IsWindowVisible(box) || owner != GetCurrentProcessId())
+        HWND box = FindOwnBox();
+        if (!box || !IsWindowVisible(box))
             continue;
         boxes.push_back(Inspect(box));
         int answer = next < answers.size() ? answers[next++] : IDOK;
