@@ -1,7 +1,5 @@
 #include "env/registry_view.h"
 
-#include "volume/driver_control.h"
-
 int RegistryViews(REGSAM views[2])
 {
     views[0] = 0;
@@ -9,8 +7,6 @@ int RegistryViews(REGSAM views[2])
     views[1] = KEY_WOW64_32KEY;
     return 2;
 #else
-    if (!IsWow64())
-        return 1;
     views[1] = KEY_WOW64_64KEY;
     return 2;
 #endif

@@ -72,10 +72,10 @@ TEST(TraceUnpack, ShippedArchiveLoadsWholeAndLeavesNothing)
     EXPECT_EQ(g_traceDb, nullptr);
     EXPECT_FALSE(FileExists(temp));
 
-    EXPECT_GE(g_appCount, 40);
-    EXPECT_GT(g_regItemCount, 40);
+    EXPECT_GE(g_appCount, 100);
+    EXPECT_GT(g_regItemCount, 120);
     EXPECT_GE(g_profileCount, 1);
-    EXPECT_GT(g_ruleCount, 40);
+    EXPECT_GT(g_ruleCount, 150);
     bool recycleBin = false;
     for (INT32 i = 0; i < g_appCount; ++i) {
         ASSERT_NE(g_apps[i]->name, nullptr);
@@ -459,7 +459,7 @@ TEST(TraceStartup, WholeStepLoadsEverythingOrReportsTheSqlError)
     BuildBinFile(L"mani.sys", shipped);
     ASSERT_EQ(LoadTraceDatabaseFromArchive(shipped), TRACE_STARTUP_CONTINUE);
     EXPECT_EQ(g_traceDb, nullptr);
-    EXPECT_GE(g_appCount, 40);
+    EXPECT_GE(g_appCount, 100);
     EXPECT_GT(g_ruleCount, 0);
     EXPECT_GT(g_regItemCount, 0);
     EXPECT_GT(g_profileCount, 0);
