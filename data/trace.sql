@@ -9,7 +9,9 @@
 --              appregs.subkey, item
 --
 -- apps.DetectKey: "HKCU\...", "HKLM\..." or "HKU\..." (this exact case) is a
---   registry key that must exist; anything else is a file or folder path with
+--   registry key that must exist (in either registry view, so a 64-bit
+--   program registered only outside Wow6432Node counts too; keys under HKCU
+--   are the same in both); anything else is a file or folder path with
 --   environment variables that must exist.
 -- apps.ShellName: a shell folder name (Cache, Cookies, Desktop, Favorites,
 --   History, My Music, My Pictures, My Video, NetHood, Personal, Recent,
@@ -225,7 +227,7 @@ INSERT INTO apppaths VALUES (12, '%APPDATA%\Macromedia\Flash Player\macromedia.c
 -- Source: BleachBit cleaners/java.xml; Oracle Java deployment documentation.
 INSERT INTO apps VALUES (13, 'Java',
   'Java 小程序和 Web Start 程序下载到本机的缓存',
-  'HKCU\Software\JavaSoft', NULL, NULL, NULL);
+  'HKLM\SOFTWARE\JavaSoft', NULL, NULL, NULL);
 INSERT INTO apppaths VALUES (13, '%USERPROFILE%\AppData\LocalLow\Sun\Java\Deployment\cache\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (13, '%APPDATA%\Sun\Java\Deployment\cache\', NULL, 1, 0);
 
@@ -915,7 +917,7 @@ INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\DAUM\PotPlayerMini64\
 -- recent list); BleachBit cleaners/vlc.xml.
 INSERT INTO apps VALUES (71, 'VLC 媒体播放器',
   'VLC 最近播放过的文件列表和媒体库',
-  'HKCU\Software\VideoLAN', NULL, 'vlc.exe', NULL);
+  'HKLM\SOFTWARE\VideoLAN\VLC', NULL, 'vlc.exe', NULL);
 INSERT INTO apppaths VALUES (71, '%APPDATA%\vlc\', 'vlc-qt-interface.ini', 0, 1);
 INSERT INTO apppaths VALUES (71, '%APPDATA%\vlc\', 'ml.xspf', 0, 0);
 INSERT INTO apppaths VALUES (71, '%APPDATA%\vlc\art\', NULL, 1, 0);
@@ -1030,7 +1032,7 @@ INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\SimonTatham\PuTTY\Jum
 -- "Backup" (npp-user-manual.org).
 INSERT INTO apps VALUES (56, 'Notepad++',
   'Notepad++ 的会话记录、最近打开的文件列表和未保存文件的备份',
-  'HKCU\Software\Notepad++', NULL, 'notepad++.exe', NULL);
+  'HKLM\SOFTWARE\Notepad++', NULL, 'notepad++.exe', NULL);
 INSERT INTO apppaths VALUES (56, '%APPDATA%\Notepad++\', 'session.xml', 0, 1);
 INSERT INTO apppaths VALUES (56, '%APPDATA%\Notepad++\', 'config.xml', 0, 1);
 INSERT INTO apppaths VALUES (56, '%APPDATA%\Notepad++\backup\', NULL, 1, 0);
