@@ -3,6 +3,7 @@
 // nothing, redirect program files, end the shell at logoff, or leave rows
 // that the loader drops.
 #include "env/trace_rows.h"
+#include "redirect/path_match.h"
 #include "redirect/rule_rows.h"
 
 #include <gtest/gtest.h>
@@ -84,12 +85,51 @@ std::u16string Widen(const char *text)
     return out;
 }
 
+// The masks of a rule's name, as the pattern match splits them.
+std::vector<std::string> Masks(const std::string &name)
+{
+    std::vector<std::string> masks;
+    size_t start = 0;
+    for (;;) {
+        size_t end = name.find(';', start);
+        std::string mask = name.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        size_t lead = mask.find_first_not_of(' ');
+        masks.push_back(lead == std::string::npos ? std::string() : mask.substr(lead));
+        if (end == std::string::npos)
+            return masks;
+        start = end + 1;
+    }
+}
+
+bool NameMatches(const std::string &name, const std::string &file)
+{
+    if (name == kNull || name.empty())
+        return true;
+    return PathMatchSpec16(Widen(file.c_str()).c_str(), Widen(name.c_str()).c_str());
+}
+
+bool EndsWith(const std::string &s, const std::string &tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), std::string::npos, tail) == 0;
+}
+
+// A rule that takes a whole folder (every file in it) rather than named files.
+bool TakesWholeFolder(const std::string &name)
+{
+    if (name == kNull || name.empty())
+        return true;
+    for (const std::string &m : Masks(name))
+        if (m == "*" || m == "*.*" || m.empty())
+            return true;
+    return false;
+}
+
 } // namespace
 
 TEST_F(TraceData, EnoughApplicationsEachDetectableAndNamed)
 {
     auto apps = Query("select id,name,describe,DetectKey,ShellName,exename,profile from apps");
-    EXPECT_GE(apps.size(), 40u);
+    EXPECT_GE(apps.size(), 100u);
     for (const Row &a : apps) {
         EXPECT_NE(a[1], kNull);
         EXPECT_FALSE(a[1].empty()) << a[0];
@@ -193,17 +233,20 @@ TEST_F(TraceData, TheExpectedApplicationsAndListsAreThere)
     std::set<std::string> exes;
     for (const Row &a : Query("select exename from apps where exename is not null"))
         exes.insert(Lower(a[0]));
-    for (const char *exe : {"iexplore.exe", "msedge.exe", "firefox.exe", "chrome.exe", "opera.exe",
-                            "wmplayer.exe", "winword.exe", "excel.exe", "powerpnt.exe", "wps.exe",
-                            "acrord32.exe", "winrar.exe", "7zfm.exe", "qq.exe", "wechat.exe",
-                            "foxmail.exe", "msimn.exe", "winmail.exe", "thunder.exe"})
+    for (const char *exe : {"iexplore.exe", "msedge.exe", "microsoftedge.exe", "firefox.exe", "chrome.exe",
+                            "opera.exe", "360se.exe", "qqbrowser.exe", "sogouexplorer.exe",
+                            "wmplayer.exe", "winword.exe", "excel.exe", "powerpnt.exe", "msaccess.exe",
+                            "wps.exe", "acrord32.exe", "winrar.exe", "7zfm.exe", "qq.exe", "wechat.exe",
+                            "foxmail.exe", "msimn.exe", "winmail.exe", "thunder.exe", "mstsc.exe",
+                            "teamviewer.exe"})
         EXPECT_TRUE(exes.count(exe)) << exe;
 
     std::vector<std::string> subkeys;
     for (const Row &r : Query("select subkey from appregs"))
         subkeys.push_back(r[0]);
     for (const char *tail : {"\\RecentDocs", "\\RunMRU", "\\TypedPaths", "\\WordWheelQuery",
-                             "\\ComDlg32\\OpenSavePidlMRU", "\\ComDlg32\\OpenSaveMRU"})
+                             "\\ComDlg32\\OpenSavePidlMRU", "\\ComDlg32\\OpenSaveMRU", "\\Shell\\BagMRU",
+                             "\\UserAssist", "\\11.0\\Excel\\Recent Files", "\\16.0\\Word\\File MRU"})
         EXPECT_TRUE(std::any_of(subkeys.begin(), subkeys.end(), [&](const std::string &s) {
             return s.size() >= strlen(tail) && s.compare(s.size() - strlen(tail), std::string::npos, tail) == 0;
         })) << tail;
@@ -235,5 +278,150 @@ TEST_F(TraceData, LoaderKeepsEveryRow)
         ASSERT_EQ(sqlite3_get_table(db_, q, &cells, &rows, &cols, nullptr), SQLITE_OK) << q;
         EXPECT_GT(rows, 0);
         sqlite3_free_table(cells);
+    }
+}
+
+TEST_F(TraceData, EveryApplicationHasTracesAndNoRowIsListedTwice)
+{
+    // Each application but the recycle bin (emptied through the shell) has
+    // something to switch or to clean.
+    std::set<std::string> withTraces;
+    for (const char *sql : {"select aid from apppaths", "select aid from appregs", "select appid from profiles"})
+        for (const Row &r : Query(sql))
+            withTraces.insert(r[0]);
+    std::set<std::string> names;
+    for (const Row &a : Query("select id,name from apps")) {
+        EXPECT_TRUE(names.insert(a[1]).second) << "two applications named " << a[1];
+        if (a[1] != "回收站") {
+            EXPECT_TRUE(withTraces.count(a[0])) << "nothing listed for " << a[1];
+        }
+    }
+    EXPECT_GE(Query("select aid from apppaths").size(), 150u);
+    EXPECT_GE(Query("select aid from appregs").size(), 120u);
+
+    // A registry item listed twice, or inside a key that is listed whole,
+    // would be swapped twice by a switch, which puts it back where it was.
+    std::vector<Row> regs = Query("select key,subkey,item,aid from appregs");
+    for (size_t i = 0; i < regs.size(); ++i)
+        for (size_t j = 0; j < regs.size(); ++j) {
+            if (i == j || ParseRegRootName(regs[i][0].c_str()) != ParseRegRootName(regs[j][0].c_str()))
+                continue;
+            std::string a = Lower(regs[i][1]), b = Lower(regs[j][1]);
+            if (a == b && regs[i][2] != kNull && regs[j][2] != kNull) {
+                EXPECT_NE(Lower(regs[i][2]), Lower(regs[j][2])) << "listed twice: " << a << " " << regs[i][2];
+                continue;
+            }
+            bool inside = b == a || (b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == '\\');
+            if (regs[i][2] == kNull && inside)
+                ADD_FAILURE() << regs[j][1] << " (" << regs[j][2] << ", application " << regs[j][3]
+                              << ") lies inside the whole key " << regs[i][1] << " (application " << regs[i][3] << ")";
+        }
+
+    // The same folder and names twice would be counted and cleaned twice.
+    std::set<std::string> rules;
+    for (const Row &r : Query("select path,name from apppaths"))
+        EXPECT_TRUE(rules.insert(Lower(r[0]) + "|" + Lower(r[1])).second) << "rule listed twice: " << r[0] << " " << r[1];
+}
+
+TEST_F(TraceData, RegistryPathsAreWellFormed)
+{
+    auto wellFormed = [](const std::string &path) {
+        if (path.empty() || path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string::npos)
+            return false;
+        if (path.rfind("HKEY_", 0) == 0 || path.rfind("HKCU\\", 0) == 0 || path.rfind("HKLM\\", 0) == 0)
+            return false;  // the root belongs in its own column
+        for (unsigned char c : path)
+            if (c < 0x20 || c >= 0x80)
+                return false;
+        return true;
+    };
+    for (const Row &r : Query("select subkey,item from appregs")) {
+        EXPECT_TRUE(wellFormed(r[0])) << r[0];
+        if (r[1] != kNull) {
+            EXPECT_FALSE(r[1].empty()) << r[0] << ": an empty value name is written as NULL";
+        }
+    }
+    for (const Row &a : Query("select name,DetectKey from apps")) {
+        if (!IsRegistryForm(a[1]))
+            continue;
+        DetectKeyParts parts = SplitDetectKey(Widen(a[1].c_str()));
+        ASSERT_TRUE(parts.isRegistry) << a[1];
+        EXPECT_TRUE(wellFormed(a[1].substr(parts.keyOffset))) << a[0] << ": " << a[1];
+    }
+}
+
+TEST_F(TraceData, DatabasesMoveWithTheirCompanionFiles)
+{
+    // A redirected database whose journal, write-ahead log or shared-memory
+    // file stays on the real disk is split across two disks: whatever the
+    // rules name as an SQLite database must take its companions along in
+    // the same folder. ESE stores keep logs and checkpoints under other
+    // names, so a rule must take their whole folder rather than the store.
+    const char *sqliteNames[] = {"history", "archived history", "cookies", "extension cookies", "login data",
+                                 "web data", "favicons", "top sites", "shortcuts", "network action predictor",
+                                 "reporting and nel", "dips"};
+    std::vector<Row> rules = Query("select aid,path,name from apppaths");
+    int checked = 0;
+    for (const Row &r : rules) {
+        if (r[2] == kNull)
+            continue;
+        for (const std::string &mask : Masks(r[2])) {
+            if (mask.find('\\') != std::string::npos)
+                continue;
+            std::string base = mask;
+            if (!base.empty() && base.back() == '*')
+                base.pop_back();
+            for (char &c : base)
+                if (c == '*' || c == '?')
+                    c = 'x';
+            std::string lower = Lower(base);
+            EXPECT_FALSE(EndsWith(lower, ".edb") || lower.rfind("webcachev", 0) == 0 ||
+                         EndsWith(lower, ".msmessagestore"))
+                << r[1] << " " << mask << ": an ESE store without its logs";
+            bool sqlite = EndsWith(lower, ".db") || EndsWith(lower, ".sqlite") || EndsWith(lower, ".sqlite3") ||
+                          EndsWith(lower, ".vscdb") ||
+                          std::find(std::begin(sqliteNames), std::end(sqliteNames), lower) != std::end(sqliteNames);
+            if (!sqlite)
+                continue;
+            ++checked;
+            for (const char *suffix : {"-journal", "-wal", "-shm"}) {
+                bool covered = std::any_of(rules.begin(), rules.end(), [&](const Row &o) {
+                    return o[0] == r[0] && Lower(o[1]) == Lower(r[1]) && NameMatches(o[2], base + suffix);
+                });
+                EXPECT_TRUE(covered) << r[1] << base << suffix << " stays behind (application " << r[0] << ")";
+            }
+        }
+    }
+    EXPECT_GE(checked, 50);
+}
+
+TEST_F(TraceData, NoRuleTakesAProgramOrDocumentsFolderWhole)
+{
+    // Rules redirect every access and clean every file they cover: a whole
+    // program folder would move the program itself, a whole documents or
+    // profile folder the user's own files. Those folders are only ever named
+    // together with file names.
+    const char *roots[] = {"%personal%\\", "%userprofile%\\", "%userprofile%\\documents\\",
+                           "%userprofile%\\my documents\\", "%userprofile%\\desktop\\", "%appdata%\\",
+                           "%localappdata%\\", "%userprofile%\\appdata\\locallow\\",
+                           "%userprofile%\\local settings\\application data\\", "%systemroot%\\"};
+    const char *programs[] = {"%programfiles", "%commonprogramfiles", "%systemroot%\\system32", "%windir%"};
+    std::map<std::string, std::string> shellOf;
+    for (const Row &a : Query("select id,ShellName from apps"))
+        shellOf[a[0]] = a[1];
+    for (const Row &r : Query("select aid,path,name from apppaths")) {
+        std::string path = Lower(r[1]);
+        bool sensitive = std::find(std::begin(roots), std::end(roots), path) != std::end(roots);
+        for (const char *p : programs)
+            sensitive = sensitive || path.rfind(p, 0) == 0;
+        // Folders found through a ShellName: an install folder read from the
+        // registry, or one of the user's own shell folders.
+        const std::string &shell = shellOf[r[0]];
+        if (shell != kNull) {
+            int csidl = ShellFolderCsidl(Widen(shell.c_str()));
+            bool cacheLike = csidl == 0x20 || csidl == 0x21 || csidl == 0x22 || csidl == 0x08;
+            sensitive = sensitive || !cacheLike;
+        }
+        EXPECT_FALSE(sensitive && TakesWholeFolder(r[2])) << r[1] << " taken whole (application " << r[0] << ")";
     }
 }

@@ -5,6 +5,7 @@
 #include "gtest_wine.h"
 
 #include "env/archive_password.h"
+#include "env/registry_view.h"
 #include "env/trace_db.h"
 #include "env/trace_startup.h"
 #include "redirect/redirect_rules.h"
@@ -71,10 +72,10 @@ TEST(TraceUnpack, ShippedArchiveLoadsWholeAndLeavesNothing)
     EXPECT_EQ(g_traceDb, nullptr);
     EXPECT_FALSE(FileExists(temp));
 
-    EXPECT_GE(g_appCount, 40);
-    EXPECT_GT(g_regItemCount, 40);
+    EXPECT_GE(g_appCount, 100);
+    EXPECT_GT(g_regItemCount, 120);
     EXPECT_GE(g_profileCount, 1);
-    EXPECT_GT(g_ruleCount, 40);
+    EXPECT_GT(g_ruleCount, 150);
     bool recycleBin = false;
     for (INT32 i = 0; i < g_appCount; ++i) {
         ASSERT_NE(g_apps[i]->name, nullptr);
@@ -316,6 +317,51 @@ TEST(AppPresence, RegistryAndFileDetectKeys)
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VgTestPresence");
 }
 
+TEST(AppPresence, KeysOfTheOtherRegistryViewCount)
+{
+    // What this 64-bit build cannot see in its own view is what the 32-bit
+    // program on 64-bit Windows cannot see of a 64-bit application: a key
+    // and a folder value that exist only in the other view.
+    REGSAM views[2];
+    ASSERT_EQ(RegistryViews(views), 2);
+    EXPECT_EQ(views[0], 0u);
+    const REGSAM other = views[1];
+    EXPECT_EQ(other, static_cast<REGSAM>(KEY_WOW64_32KEY));
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgTestView\\App", 0, nullptr, 0,
+                              KEY_ALL_ACCESS | other, nullptr, &key, nullptr), ERROR_SUCCESS);
+    const WCHAR exe[] = L"C:\\Program Files\\View App\\app.exe";
+    RegSetValueExW(key, L"Exe", 0, REG_SZ, reinterpret_cast<const BYTE *>(exe), sizeof exe);
+    RegCloseKey(key);
+    HKEY own;
+    ASSERT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgTestView\\App", 0, KEY_QUERY_VALUE, &own),
+              ERROR_SUCCESS) << "the two views are not separate here";
+
+    EXPECT_TRUE(IsAppPresent(L"HKLM\\Software\\VgTestView\\App"));
+    EXPECT_FALSE(IsAppPresent(L"HKLM\\Software\\VgTestView\\Other"));
+    WCHAR out[MAX_PATH] = L"unchanged";
+    ResolveAppFolder(L"HKLM\\Software\\VgTestView\\App", L"Exe", out);
+    EXPECT_WSTREQ(out, L"C:\\Program Files\\View App");
+    lstrcpyW(out, L"unchanged");
+    ResolveAppFolder(L"HKLM\\Software\\VgTestView\\App", L"Missing", out);
+    EXPECT_WSTREQ(out, L"unchanged");
+
+    // A key in both views: the own view's value wins.
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgTestView\\App", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr), ERROR_SUCCESS);
+    const WCHAR ownExe[] = L"D:\\Own\\app.exe";
+    RegSetValueExW(key, L"Exe", 0, REG_SZ, reinterpret_cast<const BYTE *>(ownExe), sizeof ownExe);
+    RegCloseKey(key);
+    ResolveAppFolder(L"HKLM\\Software\\VgTestView\\App", L"Exe", out);
+    EXPECT_WSTREQ(out, L"D:\\Own");
+
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VgTestView");
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software", 0, KEY_ALL_ACCESS | other, &key) == ERROR_SUCCESS) {
+        RegDeleteTreeW(key, L"VgTestView");
+        RegCloseKey(key);
+    }
+}
+
 TEST(AppFolder, ShellNamesAndRegistryValues)
 {
     WCHAR out[MAX_PATH], expected[MAX_PATH];
@@ -413,7 +459,7 @@ TEST(TraceStartup, WholeStepLoadsEverythingOrReportsTheSqlError)
     BuildBinFile(L"mani.sys", shipped);
     ASSERT_EQ(LoadTraceDatabaseFromArchive(shipped), TRACE_STARTUP_CONTINUE);
     EXPECT_EQ(g_traceDb, nullptr);
-    EXPECT_GE(g_appCount, 40);
+    EXPECT_GE(g_appCount, 100);
     EXPECT_GT(g_ruleCount, 0);
     EXPECT_GT(g_regItemCount, 0);
     EXPECT_GT(g_profileCount, 0);
