@@ -24,8 +24,10 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 top="$root/build/win32-deps"
 out="$top/out"
 host=i686-w64-mingw32
-cc="$host-gcc-posix"
-cxx="$host-g++-posix"
+# The win32 thread model: the posix one links libwinpthread, which imports
+# kernel32 functions that Windows 2000 (GetTickCount64: even XP) lacks.
+cc="$host-gcc-win32"
+cxx="$host-g++-win32"
 jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -le 2 ] || jobs=2
 
@@ -104,6 +106,7 @@ echo "fetching the source indexes"
 apt-get "${APT[@]}" update >"$top/apt-update.log" 2>&1 || { cat "$top/apt-update.log" >&2; exit 1; }
 
 : >"$out/versions.txt"
+echo "compilers: $cc, $cxx ($("$cc" -dumpfullversion)), $("$host-ld" --version | head -1)" >>"$out/versions.txt"
 # Fetches and unpacks one source package into $top/src/<package>, trying its
 # versions from the newest down (a mirror may lack the newest files).
 fetch() {
@@ -137,7 +140,7 @@ s=$(srcdir sqlite3)
 mkdir -p "$top/work/sqlite-amalg"
 (cd "$top/work/sqlite-amalg" && "$s/configure" --disable-tcl --disable-readline >configure.log 2>&1 &&
   make sqlite3.c >make.log 2>&1) || { tail -20 "$top/work/sqlite-amalg/"*.log >&2; exit 1; }
-SQLITE_FLAGS=(-DSQLITE_THREADSAFE=1 -DSQLITE_DEFAULT_FOREIGN_KEYS=0 -DSQLITE_OMIT_LOAD_EXTENSION
+SQLITE_FLAGS=(-DSQLITE_THREADSAFE=1 -DSQLITE_OMIT_LOAD_EXTENSION
               "-DSQLITE_API=__declspec(dllexport)")
 echo "building sqlite3.dll"
 logged "$top/work/sqlite.log" "$cc" "${CFLAGS_COMMON[@]}" "${SQLITE_FLAGS[@]}" -c "$top/work/sqlite-amalg/sqlite3.c" -o "$top/work/sqlite3.o"
@@ -161,7 +164,10 @@ ZIP_DEFS=(-DPROV_RSA_AES=PROV_RSA_FULL)
 # would say "libzip.dll").
 echo 'set(CMAKE_SHARED_LIBRARY_PREFIX "")' >"$top/work/no-lib-prefix.cmake"
 cmake -S "$s" -B "$top/work/libzip" -G Ninja \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR=i686 -DCMAKE_C_COMPILER="$cc" \
+  -DCMAKE_RC_COMPILER="$host-windres" -DCMAKE_FIND_ROOT_PATH=/usr/$host \
+  -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
+  -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_C_FLAGS="${CFLAGS_COMMON[*]} ${ZIP_DEFS[*]}" -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG \
   -DCMAKE_SHARED_LINKER_FLAGS="-static -s" \
   -DCMAKE_PROJECT_INCLUDE="$top/work/no-lib-prefix.cmake" \

@@ -4,6 +4,8 @@
 #  - every PE file in it is 32-bit x86 (i386);
 #  - every DLL that a PE file in it imports is either in the package or a
 #    system DLL of Windows 2000;
+#  - no PE file imports a system function from a short list of those that
+#    Windows 2000 lacks;
 #  - every function that a PE file imports from a DLL of the package is
 #    exported by that DLL.
 # Prints one "PASS: ..." or "FAIL: ..." line per check; exits non-zero when
@@ -19,6 +21,44 @@ objdump=i686-w64-mingw32-objdump
 SYSTEM_DLLS="kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll comctl32.dll
 comdlg32.dll ole32.dll oleaut32.dll msvcrt.dll ws2_32.dll psapi.dll setupapi.dll version.dll
 wininet.dll ntdll.dll fltlib.dll"
+
+# System functions that Windows 2000 does not have (the version that brought
+# each one in brackets) and that compilers' runtimes or libraries are known to
+# pull in. A PE importing one of them does not load on Windows 2000.
+NEWER_FUNCTIONS="GetTickCount64 (Vista)
+AddVectoredExceptionHandler (XP)
+RemoveVectoredExceptionHandler (XP)
+InitializeConditionVariable (Vista)
+SleepConditionVariableCS (Vista)
+WakeConditionVariable (Vista)
+WakeAllConditionVariable (Vista)
+InitializeSRWLock (Vista)
+AcquireSRWLockExclusive (Vista)
+ReleaseSRWLockExclusive (Vista)
+InitOnceExecuteOnce (Vista)
+InitializeCriticalSectionEx (Vista)
+FlsAlloc (Server 2003)
+GetNativeSystemInfo (XP)
+GetModuleHandleExW (XP)
+GetFileInformationByHandleEx (Vista)
+SetFileInformationByHandle (Vista)
+GetSystemTimePreciseAsFileTime (8)
+IsWow64Process (XP SP2)
+GetProcessId (XP SP1)
+GetThreadId (Vista)
+SetDllDirectoryW (XP SP1)
+QueryFullProcessImageNameW (Vista)
+CancelIoEx (Vista)
+_vscprintf (XP)
+_aligned_malloc (XP)
+_fseeki64 (Vista)
+_ftelli64 (Vista)"
+# Known exceptions, per PE file ("file function"): to be removed, not added to.
+# Veilguard.exe links libwinpthread statically through the posix thread model
+# of its compiler, which imports these.
+KNOWN_NEWER="Veilguard.exe GetTickCount64
+Veilguard.exe AddVectoredExceptionHandler
+Veilguard.exe RemoveVectoredExceptionHandler"
 
 # The files the program opens beside itself that the package carries. Not
 # carried: vdisk.dat (the user's container), qdsk.sys and qdsk-x64.sys (the
@@ -93,6 +133,19 @@ for pe in "${pes[@]}"; do
        dll != "" && /^[ \t]*$/ { dll = ""; next }
        dll != "" && $1 ~ /^[0-9a-f]+$/ && NF >= 3 && $2 ~ /^[0-9]+$/ { print dll, $3 }' \
     "$work/$name.dump" >"$work/$name.imports"
+  newer=""
+  known=""
+  while read -r dll fn; do
+    grep -qw -- "$dll" <<<"$SYSTEM_DLLS" || continue
+    since=$(awk -v f="$fn" '$1 == f { sub(/^[^ ]+ /, ""); print }' <<<"$NEWER_FUNCTIONS")
+    [ -n "$since" ] || continue
+    if grep -qxF "$name $fn" <<<"$KNOWN_NEWER"; then known="$known $fn $since"
+    else newer="$newer $dll!$fn $since"; fi
+  done <"$work/$name.imports"
+  [ -z "$known" ] || echo "NOTE: $name still imports functions newer than Windows 2000:$known"
+  if [ -z "$newer" ]; then pass "$name imports no listed system function newer than Windows 2000"
+  else fail "$name imports system functions newer than Windows 2000:$newer"; fi
+
   unresolved=""
   for dll in $(cut -d' ' -f1 "$work/$name.imports" | sort -u); do
     grep -qxF "$dll" <<<"$packaged" || continue
