@@ -3,9 +3,8 @@
 #                as they are; they expect Unix paths).
 #  win32:        libgcrypt, libgpg-error and zlib statically from Debian's
 #                mingw-w64 packages; SQLite, libzip and FreeImage are DLLs
-#                shipped beside the program, linked through import libraries
-#                made here from .def files, with headers copied from Debian's
-#                native -dev packages.
+#                shipped beside the program, cross-built from Debian's source
+#                packages by scripts/build-win32-deps.sh.
 
 function(vg_interface name)
   add_library(vg_${name} INTERFACE)
@@ -26,28 +25,20 @@ else()
   vg_interface(zlib z)
   vg_interface(threads)
 
-  set(VG_3P_INCLUDE ${CMAKE_BINARY_DIR}/thirdparty/include)
-  file(MAKE_DIRECTORY ${VG_3P_INCLUDE})
-  foreach(h sqlite3.h sqlite3ext.h zip.h zipconf.h FreeImage.h)
-    if(NOT EXISTS /usr/include/${h})
-      message(FATAL_ERROR "/usr/include/${h} is missing: run scripts/install-deps.sh")
-    endif()
-    file(COPY /usr/include/${h} DESTINATION ${VG_3P_INCLUDE})
-  endforeach()
-
-  find_program(VG_DLLTOOL ${VG_MINGW}-dlltool REQUIRED)
+  # The DLLs shipped beside the program, cross-built from Debian's source
+  # packages by scripts/build-win32-deps.sh (import libraries and headers of
+  # exactly those builds).
+  set(VG_WIN32_DEPS ${CMAKE_SOURCE_DIR}/build/win32-deps/out CACHE PATH
+      "Output folder of scripts/build-win32-deps.sh")
   foreach(dll sqlite3 zip FreeImage)
-    set(def ${CMAKE_SOURCE_DIR}/cmake/win32/${dll}.def)
-    set(implib ${CMAKE_BINARY_DIR}/thirdparty/lib${dll}.dll.a)
-    add_custom_command(OUTPUT ${implib}
-      COMMAND ${VG_DLLTOOL} --input-def ${def} --dllname ${dll}.dll --output-lib ${implib}
-      DEPENDS ${def} VERBATIM)
-    add_custom_target(implib_${dll} DEPENDS ${implib})
+    set(implib ${VG_WIN32_DEPS}/lib/lib${dll}.dll.a)
+    if(NOT EXISTS ${implib} OR NOT EXISTS ${VG_WIN32_DEPS}/bin/${dll}.dll)
+      message(FATAL_ERROR "${dll}.dll is not built in ${VG_WIN32_DEPS}: run scripts/build-win32-deps.sh")
+    endif()
     string(TOLOWER ${dll} lname)
     add_library(vg_${lname} INTERFACE)
     add_library(vg::${lname} ALIAS vg_${lname})
-    add_dependencies(vg_${lname} implib_${dll})
-    target_include_directories(vg_${lname} SYSTEM INTERFACE ${VG_3P_INCLUDE})
+    target_include_directories(vg_${lname} SYSTEM INTERFACE ${VG_WIN32_DEPS}/include)
     target_link_libraries(vg_${lname} INTERFACE ${implib})
   endforeach()
 endif()

@@ -14,6 +14,9 @@ PACKAGES=(
   # 32-bit Windows cross build
   g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686
   libz-mingw-w64-dev libgcrypt-mingw-w64-dev libgpg-error-mingw-w64-dev
+  # cross-building the Windows DLLs from Debian's source packages
+  # (apt-get source unpacks with dpkg-source; SQLite's amalgamation needs tclsh)
+  dpkg-dev xz-utils tcl
   # headless runs and screenshots
   xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
   # container tool and tests

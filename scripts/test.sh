@@ -50,12 +50,43 @@ if build_preset native; then
   count_ctest "$logs/ctest-native.log"
 fi
 
-# win32: the shipping executable must be a PE32 i386 program
-if build_preset win32; then
+# win32: the DLLs the program loads are cross-built from Debian's sources
+# (cached under build/win32-deps), the shipping executable must be a PE32
+# i386 program, and the Windows package must pass the import check.
+win32_deps=0
+if scripts/build-win32-deps.sh >"$logs/win32-deps.log" 2>&1; then
+  pass "win32 libraries cross-built"
+  win32_deps=1
+else
+  fail "win32 libraries (see $logs/win32-deps.log)"
+  tail -30 "$logs/win32-deps.log"
+fi
+if [ "$win32_deps" -eq 1 ] && build_preset win32; then
   if i686-w64-mingw32-objdump -f build/win32/bin/Veilguard.exe 2>/dev/null | grep -q 'file format pei-i386'; then
     pass "win32 Veilguard.exe is PE32 i386"
   else
     fail "win32 Veilguard.exe is not a PE32 i386 executable"
+  fi
+  package=build/Veilguard-win32.zip
+  if scripts/package-win32.sh "$package" >"$logs/package-win32.log" 2>&1; then
+    pass "win32 package made"
+    scripts/check-win32-package.sh "$package" >"$logs/check-win32-package.log" 2>&1
+    grep -E '^(FAIL|NOTE): ' "$logs/check-win32-package.log" || true
+    passed=$((passed + $(grep -c '^PASS: ' "$logs/check-win32-package.log")))
+    failed=$((failed + $(grep -c '^FAIL: ' "$logs/check-win32-package.log")))
+    # The check must notice a package that lacks a DLL the program imports.
+    broken="$root/build/test-logs/Veilguard-win32-without-zip.zip"
+    cp "$package" "$broken" && zip -q -d "$broken" zip.dll
+    if ! scripts/check-win32-package.sh "$broken" >"$logs/check-win32-broken.log" 2>&1 &&
+       grep -q '^FAIL: Veilguard.exe imports DLLs .*zip.dll' "$logs/check-win32-broken.log"; then
+      pass "win32 package check rejects a package without zip.dll"
+    else
+      fail "win32 package check accepted a package without zip.dll"
+    fi
+    rm -f "$broken"
+  else
+    fail "win32 package (see $logs/package-win32.log)"
+    tail -30 "$logs/package-win32.log"
   fi
 fi
 
