@@ -29,10 +29,27 @@ static void ForEachProcess(Visit visit)
     }
 }
 
+// The process that draws the desktop itself. Under Wine that is an
+// explorer.exe too, but not the user's shell: ending it would take the
+// desktop and the notification area from every program of the session, and
+// the one that next opens a window would start it again with its own
+// standard handles. On Windows the desktop window belongs to the system.
+static DWORD DesktopProcessId(void)
+{
+#ifdef __WINE__
+    DWORD id = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &id);
+    return id;
+#else
+    return 0;
+#endif
+}
+
 void EndExplorerProcesses(void)
 {
-    ForEachProcess([](HANDLE process, const WCHAR *path) {
-        if (StrRStrIW(path, nullptr, L"explorer.exe"))
+    DWORD desktop = DesktopProcessId();
+    ForEachProcess([desktop](HANDLE process, const WCHAR *path) {
+        if (StrRStrIW(path, nullptr, L"explorer.exe") && (!desktop || GetProcessId(process) != desktop))
             TerminateProcess(process, 0);
         return TRUE;
     });
