@@ -41,6 +41,18 @@ else()
     target_include_directories(vg_${lname} SYSTEM INTERFACE ${VG_WIN32_DEPS}/include)
     target_link_libraries(vg_${lname} INTERFACE ${implib})
   endforeach()
+
+  # fltlib.dll exports its stdcall functions undecorated: --kill-at.
+  set(implib ${CMAKE_BINARY_DIR}/thirdparty/libfltlib.dll.a)
+  add_custom_command(OUTPUT ${implib}
+    COMMAND ${VG_DLLTOOL} --kill-at --input-def ${CMAKE_SOURCE_DIR}/cmake/win32/fltlib.def
+            --dllname fltlib.dll --output-lib ${implib}
+    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/win32/fltlib.def VERBATIM)
+  add_custom_target(implib_fltlib DEPENDS ${implib})
+  add_library(vg_fltlib INTERFACE)
+  add_library(vg::fltlib ALIAS vg_fltlib)
+  add_dependencies(vg_fltlib implib_fltlib)
+  target_link_libraries(vg_fltlib INTERFACE ${implib})
 endif()
 
 # The Win32 system libraries the program uses.
