@@ -18,6 +18,8 @@ PACKAGES=(
   xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
   # container tool and tests
   sqlite3 zip unzip
+  # the local update server of the tests
+  python3
 )
 
 missing=()
