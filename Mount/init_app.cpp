@@ -9,6 +9,7 @@
 #include "msgbox.h"
 #include "resource.h"
 #include "session_link.h"
+#include "update/update_check.h"
 
 static BOOL s_customDlgRegistered;
 

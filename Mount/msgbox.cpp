@@ -31,6 +31,12 @@ int AskWarningNoYes(const WCHAR *text)
 {
     return Box(text, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2 | MB_SETFOREGROUND | MB_TOPMOST);
 }
+int AskQuestionYesNo(HWND owner, const WCHAR *text)
+{
+    if (SilentMode)
+        return 0;
+    return MessageBoxW(owner, text, GetString("VGRD"), MB_YESNO | MB_ICONQUESTION);
+}
 
 // The system's text for an error code, allocated by the system (LocalFree), or
 // null when it has none.

@@ -15,6 +15,11 @@ int ShowError(const WCHAR *text);
 int AskWarningYesNo(const WCHAR *text);
 int AskWarningNoYes(const WCHAR *text);
 
+// A Yes/No question with the question icon, owned by the given window and
+// captioned with the text of "VGRD" (start-up asks before the program title
+// is set).
+int AskQuestionYesNo(HWND owner, const WCHAR *text);
+
 // Shows the system's text for GetLastError() and returns that code.
 DWORD ShowLastWindowsError(HWND owner);
 

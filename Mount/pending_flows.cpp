@@ -10,5 +10,3 @@ int Logoff(HWND, BOOL, BOOL, int, DWORD) { return 1; }
 BOOL CloseTracedApplications(HWND, int) { return TRUE; }
 void ChangePassword(HWND) {}
 void ShowCleanTraceDialog(void) {}
-
-void CheckForUpdates(HWND) {}

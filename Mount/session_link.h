@@ -15,6 +15,3 @@ int Logoff(HWND owner, BOOL force, BOOL interactive, int attempts, DWORD delayMs
 BOOL CloseTracedApplications(HWND owner, int mode);
 void ChangePassword(HWND owner);
 void ShowCleanTraceDialog(void);
-
-// Start-up.
-void CheckForUpdates(HWND owner);

@@ -54,9 +54,13 @@ BOOL CALLBACK CollectStatic(HWND hwnd, LPARAM param)
 
 bool StartProgram(Program &p)
 {
+    return StartProgramAt(p, VG_PROGRAM);
+}
+
+bool StartProgramAt(Program &p, const char *unixPath)
+{
     // A Winelib program is started by its .exe.so file from inside Wine.
     WCHAR *path = nullptr;
-    char unixPath[] = VG_PROGRAM;
     int n = MultiByteToWideChar(CP_UNIXCP, 0, unixPath, -1, nullptr, 0);
     std::u16string dos;
     {

@@ -13,6 +13,10 @@ struct Program {
 // Starts the program; false when it could not be started.
 bool StartProgram(Program &p);
 
+// Starts a copy of the program at another Unix path (with its own files
+// beside it).
+bool StartProgramAt(Program &p, const char *unixPath);
+
 // Waits for the program to end; returns its exit code, or STILL_ACTIVE on
 // time-out.
 DWORD WaitForExit(Program &p, DWORD timeoutMs);

@@ -1,0 +1,32 @@
+// Downloads from the update server over an open WinINet connection.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+// GET of the object path; on status 200 the body is written to the local
+// file (created or truncated) block by block: blocks of the content length,
+// or of 102400 bytes when the answer has none. 1 when the whole body was
+// written, else 0. Nothing is written unless the status is 200; a transfer
+// that fails part-way may leave part of the body in the file.
+int HttpDownload(HINTERNET connection, const char *object, const WCHAR *localPath);
+
+// The same with a limit: a body longer than maxBytes counts as failed (the
+// download stops there). A body shorter than its announced length counts as
+// failed too.
+int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *localPath,
+                        ULONGLONG maxBytes);
+
+// How a downloaded file is checked before it replaces its target.
+struct DownloadCheck {
+    const char *digest;     // 32 hexadecimal digits the file's MD5 must equal, or null
+    BOOL traceArchive;      // the file must open and load as the trace database archive
+    ULONGLONG maxBytes;     // longest body accepted
+};
+
+// Downloads the object into a new temporary file in the target's folder and,
+// only when the download is complete and passes the check, moves it over the
+// target in one step (MoveFileExW, replace existing). Otherwise the temporary
+// file is deleted and the target stays as it was. 1 when the target was
+// replaced.
+int DownloadReplacing(HINTERNET connection, const char *object, const WCHAR *target,
+                      const DownloadCheck &check);
