@@ -1,35 +1,35 @@
 // An in-process emulation of the volume driver and its kernel service for
 // the Wine build, behind the same seam the Windows build sends to the real
-// device and service manager.
+// device and service manager: the service-manager steps, the control
+// requests, the password cache, and mount and dismount on top of the
+// volume storage (volume_storage.h) and the Wine drives (wine_drives.h).
 //
-// A mounted volume is a folder in a private runtime folder (mode 0700, on
-// tmpfs where there is one), visible to every Wine process as a drive: a
-// dosdevices link for file access plus a raw DOS device for the drive
-// listing. The files live between mounts in the container's data area,
-// packed and encrypted under the volume's master key; a dismount writes a
-// new copy of the container beside it and renames it into place, so the
-// container is never half written.
+// A view is removed only after its files were saved into the container
+// (or, for a read-only volume, when they are unchanged); when saving fails
+// the volume stays mounted and the request says why. A view that outlives
+// its process is saved by the next mount of its container before anything
+// else happens.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <dirent.h>
-#include <cerrno>
-
 #include <cstdio>
-#include <cstdlib>
+#include <functional>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "standin/qdsk/qdsk_standin.h"
-#include "standin/qdsk/view_archive.h"
+#include "Mount/language.h"
+#include "Mount/msgbox.h"
 #include "crypto/cipher_tables.h"
 #include "crypto/crypto_init.h"
-#include "crypto/modes.h"
+#include "standin/qdsk/qdsk_standin.h"
+#include "standin/qdsk/view_archive.h"
+#include "standin/qdsk/volume_storage.h"
+#include "standin/qdsk/wine_drives.h"
 #include "volume/driver_seam.h"
+#include "volume/volume_error_table.h"
 #include "volume/volume_header.h"
 
 #include <shlwapi.h>
@@ -48,7 +48,14 @@ struct Volume {
     std::string view;        // Unix path of the mounted view
     QdskCryptoContext *key;  // the volume's master key
     bool readOnly;
+    uint32_t readOnlyCrc;    // what a read-only view held when mounted
+    uint64_t readOnlyLength;
+    bool warnedFull;         // the nearly-full warning was given
 };
+
+// The share of the volume at which the user is warned, and below which a
+// later crossing warns again.
+constexpr int WarnPercent = 90, RearmPercent = 80;
 
 struct State {
     bool loaded;
@@ -119,100 +126,6 @@ std::string UnixPath(const WCHAR *dosPath)
     return s;
 }
 
-std::string PrefixFolder()
-{
-    if (const char *prefix = getenv("WINEPREFIX"); prefix && *prefix)
-        return prefix;
-    const char *home = getenv("HOME");
-    return std::string(home ? home : "") + "/.wine";
-}
-
-std::string DosDeviceLink(int drive)
-{
-    char name[4] = {char('a' + drive), ':', 0};
-    return PrefixFolder() + "/dosdevices/" + name;
-}
-
-std::string RuntimeFolder()
-{
-    struct stat st;
-    if (const char *runtime = getenv("XDG_RUNTIME_DIR"); runtime && *runtime && stat(runtime, &st) == 0)
-        return runtime;
-    if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) && access("/dev/shm", W_OK) == 0)
-        return "/dev/shm";
-    return "/tmp";
-}
-
-// Views of processes that ended without dismounting hold plain files: wipe
-// them before they can linger.
-void WipeOrphanedViews(const std::string &runtime)
-{
-    DIR *d = opendir(runtime.c_str());
-    if (!d)
-        return;
-    std::vector<std::string> orphans;
-    while (dirent *e = readdir(d)) {
-        int pid = 0;
-        if (sscanf(e->d_name, "qdsk-view-%d-", &pid) != 1 || pid <= 0)
-            continue;
-        if (kill(pid, 0) != 0 && errno == ESRCH)
-            orphans.push_back(runtime + "/" + e->d_name);
-    }
-    closedir(d);
-    for (const std::string &o : orphans)
-        WipeTree(o);
-}
-
-// The wineserver of this prefix: its working folder is the server folder
-// named after the prefix's device and inode ("<tmp>/.wine-<uid>/server-d-i"
-// or, as Debian builds it, "<tmp>/wine-XXXXXX/server-d-i").
-int FindWineserver()
-{
-    struct stat st;
-    if (stat(PrefixFolder().c_str(), &st) != 0)
-        return -1;
-    char expected[128];
-    snprintf(expected, sizeof(expected), "/server-%llx-%llx", (unsigned long long)st.st_dev,
-             (unsigned long long)st.st_ino);
-    size_t expectedLength = strlen(expected);
-    DIR *d = opendir("/proc");
-    if (!d)
-        return -1;
-    int found = -1;
-    while (dirent *e = readdir(d)) {
-        int pid = atoi(e->d_name);
-        if (pid <= 0)
-            continue;
-        char path[64], cwd[512];
-        snprintf(path, sizeof(path), "/proc/%d/cwd", pid);
-        ssize_t n = readlink(path, cwd, sizeof(cwd) - 1);
-        if (n <= 0 || size_t(n) < expectedLength)
-            continue;
-        cwd[n] = 0;
-        if (strcmp(cwd + n - expectedLength, expected) != 0)
-            continue;
-        char comm[64] = {};
-        snprintf(path, sizeof(path), "/proc/%d/comm", pid);
-        if (FILE *f = fopen(path, "r")) {
-            if (fgets(comm, sizeof(comm), f) && !strncmp(comm, "wineserver", 10))
-                found = pid;
-            fclose(f);
-        }
-        if (found > 0)
-            break;
-    }
-    closedir(d);
-    return found;
-}
-
-bool FilesOpenUnder(const std::string &view)
-{
-    int server = FindWineserver();
-    if (server > 0 && ProcessHasOpenUnder(server, view))
-        return true;
-    return ProcessHasOpenUnder(getpid(), view);
-}
-
 bool ReadAt(int fd, uint64_t offset, uint8_t *buffer, size_t length)
 {
     size_t done = 0;
@@ -225,171 +138,99 @@ bool ReadAt(int fd, uint64_t offset, uint8_t *buffer, size_t length)
     return true;
 }
 
-bool WriteAt(int fd, uint64_t offset, const uint8_t *buffer, size_t length)
+// Diagnostics for paths that have no caller to answer (the end of the
+// process, the reset).
+void Report(const char *what, int drive, int code)
 {
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = pwrite(fd, buffer + done, length - done, off_t(offset + done));
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
+    char text[160];
+    snprintf(text, sizeof text, "qdsk: %s of %c: failed with volume code %d; its files are kept\n", what,
+             'A' + drive, code);
+    OutputDebugStringA(text);
+    fputs(text, stderr);
 }
 
-// XTS volumes number their data units from the start of the container;
-// other modes treat the area as one buffer from its start.
-bool CryptArea(QdskCryptoContext *key, uint8_t *buffer, size_t length, uint64_t areaOffset, bool encrypt)
+// Lets go of a volume whose view has been dealt with.
+void Forget(Volume &v)
 {
-    if (key->modeId == MODE_XTS) {
-        uint64_t unit = (key->areaStart + areaOffset) / 512;
-        return encrypt ? XtsEncrypt(key->algorithm, key->primarySchedules, key->secondarySchedules, buffer, length,
-                                    unit)
-                       : XtsDecrypt(key->algorithm, key->primarySchedules, key->secondarySchedules, buffer, length,
-                                    unit);
-    }
-    if (areaOffset != 0)
-        return false;
-    return encrypt ? EncryptVolumeBuffer(buffer, length, key) : DecryptVolumeBuffer(buffer, length, key);
-}
-
-size_t RoundUp(size_t n) { return (n + 511) / 512 * 512; }
-
-// The files kept in the data area, unpacked into view. A data area that
-// holds no frame (a fresh container) gives an empty volume.
-bool RestoreView(const std::string &container, QdskCryptoContext *key, const std::string &view)
-{
-    int fd = open(container.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    uint64_t areaBytes = key->dataSize;
-    ViewBytes area;
-    if (key->modeId == MODE_XTS) {
-        area.resize(512);
-        if (areaBytes >= 512 && ReadAt(fd, key->areaStart, area.data(), 512) &&
-            CryptArea(key, area.data(), 512, 0, false)) {
-            uint64_t length = ViewFrameLength(area.data());
-            if (length && length <= areaBytes) {
-                area.resize(RoundUp(length));
-                ok = ReadAt(fd, key->areaStart, area.data(), area.size()) &&
-                     CryptArea(key, area.data(), area.size(), 0, false) && UnpackView(area.data(), length, view);
-            }
-        }
-    } else {
-        area.resize(areaBytes);
-        if (ReadAt(fd, key->areaStart, area.data(), area.size()) &&
-            CryptArea(key, area.data(), area.size(), 0, false)) {
-            uint64_t length = ViewFrameLength(area.data());
-            if (length && length <= areaBytes)
-                ok = UnpackView(area.data(), length, view);
-        }
-    }
-    SecureZeroMemory(area.data(), area.size());
-    close(fd);
-    return ok;
-}
-
-// Packs the view into the data area of a fresh copy of the container and
-// renames the copy into place. Returns a volume result code.
-int PersistView(Volume &v)
-{
-    ViewBytes frame;
-    if (!PackView(v.view, frame))
-        return 24;
-    int result = 0;
-    if (frame.size() > v.key->dataSize) {
-        result = 7;  // the view outgrew the volume: keep it mounted
-    } else {
-        size_t length = v.key->modeId == MODE_XTS ? RoundUp(frame.size()) : size_t(v.key->dataSize);
-        if (length > v.key->dataSize)
-            length = size_t(v.key->dataSize);
-        ViewBytes area(length, 0);
-        memcpy(area.data(), frame.data(), frame.size());
-        std::string copy = v.container + ".qdsk-new";
-        int in = open(v.container.c_str(), O_RDONLY | O_CLOEXEC);
-        int out = in < 0 ? -1 : open(copy.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        bool ok = in >= 0 && out >= 0 && CryptArea(v.key, area.data(), area.size(), 0, true);
-        struct stat st;
-        if (ok && fstat(in, &st) == 0)
-            fchmod(out, st.st_mode & 07777);
-        // Every byte outside the written part of the area (the headers
-        // above all) is copied unchanged.
-        std::vector<uint8_t> chunk(1 << 20);
-        for (uint64_t offset = 0; ok;) {
-            ssize_t n = pread(in, chunk.data(), chunk.size(), off_t(offset));
-            if (n < 0)
-                ok = false;
-            if (n <= 0)
-                break;
-            ok = WriteAt(out, offset, chunk.data(), size_t(n));
-            offset += uint64_t(n);
-        }
-        ok = ok && WriteAt(out, v.key->areaStart, area.data(), area.size());
-        ok = ok && fsync(out) == 0;
-        if (out >= 0)
-            ok = close(out) == 0 && ok;
-        if (in >= 0)
-            close(in);
-        ok = ok && rename(copy.c_str(), v.container.c_str()) == 0;
-        if (!ok) {
-            unlink(copy.c_str());
-            result = 24;
-        }
-        SecureZeroMemory(area.data(), area.size());
-    }
-    SecureZeroMemory(frame.data(), frame.size());
-    return result;
-}
-
-void RemoveDrive(int drive, Volume &v)
-{
-    WCHAR name[3] = {WCHAR(L'A' + drive), L':', 0};
-    WCHAR target[64];
-    wsprintfW(target, L"\\Device\\QdskVolume%c", L'A' + drive);
-    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, name, target);
-    unlink(DosDeviceLink(drive).c_str());
-    WipeTree(v.view);
     if (v.file != INVALID_HANDLE_VALUE && v.file)
         CloseHandle(v.file);
     ReleaseCryptoContext(v.key);
     v = Volume();
 }
 
-// Result code of a dismount; force skips the open-file check.
+// Result code of a dismount; force skips the open-file check. The view and
+// the drive go only once the files are safe in the container.
 int Dismount(int drive, bool force)
 {
     Volume &v = s_state.volumes[drive];
     if (!force && FilesOpenUnder(v.view))
         return 6;
-    if (!v.readOnly) {
-        int result = PersistView(v);
-        if (result != 0)
-            return result;
+    if (v.readOnly) {
+        // Nothing can be saved: the view goes only when it holds what was
+        // mounted (a process with every right may still have written).
+        uint32_t crc = 0;
+        uint64_t length = 0;
+        if (!ViewFingerprint(v.view, crc, length) || crc != v.readOnlyCrc || length != v.readOnlyLength)
+            return VOLUME_SAVE_NOT_WRITABLE;
+    } else if (int result = SaveView(v.container, v.key, v.view); result != 0) {
+        return result;
     }
-    RemoveDrive(drive, v);
+    RemoveDrive(drive, v.view);
+    DiscardView(v.view);
+    Forget(v);
     return 0;
 }
 
-bool DriveTaken(int drive)
+// Views of this container that a process left behind (killed, or ended
+// while saving failed) are saved into it before the mount reads it, and
+// only then wiped. A read-only view that is unchanged has nothing to save.
+int RecoverOrphanedViews(const std::string &container, QdskCryptoContext *key, bool readOnly)
 {
-    if (s_state.volumes[drive].used || (GetLogicalDrives() & (1u << drive)))
-        return true;
-    struct stat st;
-    std::string link = DosDeviceLink(drive);
-    if (lstat(link.c_str(), &st) != 0)
-        return false;
-    // A link left by an emulation that ended without dismounting.
-    char target[4096];
-    ssize_t n = readlink(link.c_str(), target, sizeof(target) - 1);
-    if (n > 0) {
-        target[n] = 0;
-        if (strstr(target, "/qdsk-view-") && stat(target, &st) != 0) {
-            unlink(link.c_str());
-            return false;
+    for (const OrphanedView &o : FindOrphanedViews(container)) {
+        uint32_t crc = 0;
+        uint64_t length = 0;
+        bool unchanged = o.readOnly && ViewFingerprint(o.view, crc, length) && crc == o.crc && length == o.length;
+        if (!unchanged) {
+            int result = readOnly ? VOLUME_SAVE_NOT_WRITABLE : SaveView(container, key, o.view);
+            if (result != 0)
+                return result;
+        }
+        if (o.drive >= 0 && o.drive < 26 && !s_state.volumes[o.drive].used)
+            RemoveDrive(o.drive, o.view);
+        DiscardView(o.view);
+    }
+    return 0;
+}
+
+// How full each writable volume is; the drives that just crossed the
+// warning mark. Asked on every request, so the user hears of it while
+// there is still room.
+std::vector<std::pair<int, int>> CheckFilling()
+{
+    std::vector<std::pair<int, int>> warnings;
+    for (int d = 0; d < 26; ++d) {
+        Volume &v = s_state.volumes[d];
+        uint64_t bytes = 0;
+        if (!v.used || v.readOnly || !v.key || !v.key->dataSize || !ViewPackedSize(v.view, bytes))
+            continue;
+        int percent = int(bytes * 100 / v.key->dataSize);
+        if (percent >= WarnPercent && !v.warnedFull) {
+            v.warnedFull = true;
+            warnings.push_back({d, percent});
+        } else if (percent < RearmPercent) {
+            v.warnedFull = false;
         }
     }
-    return true;
+    return warnings;
+}
+
+void WarnFilling(const std::vector<std::pair<int, int>> &warnings)
+{
+    for (const auto &w : warnings) {
+        WCHAR text[1024];
+        wnsprintfW(text, ARRAYSIZE(text), GetString("VOLUME_NEARLY_FULL"), WCHAR(L'A' + w.first), w.second);
+        ShowWarning(text);
+    }
 }
 
 void Listed(const uint16_t *volumePath, uint16_t *listed)
@@ -456,7 +297,7 @@ BOOL Mount(QdskMountRequest *req)
             return TRUE;
         }
     int drive = req->DriveNumber;
-    if (drive < 0 || drive > 25 || DriveTaken(drive)) {
+    if (drive < 0 || drive > 25 || s_state.volumes[drive].used || DriveTaken(drive)) {
         req->ResultCode = 22;
         return TRUE;
     }
@@ -494,7 +335,7 @@ BOOL Mount(QdskMountRequest *req)
         return TRUE;
     }
 
-    std::string container = UnixPath(path);
+    std::string container = ResolveContainer(UnixPath(path));
     LARGE_INTEGER size = {};
     uint8_t header[VOLUME_HEADER_SIZE];
     int fd = container.empty() ? -1 : open(container.c_str(), O_RDONLY | O_CLOEXEC);
@@ -515,7 +356,26 @@ BOOL Mount(QdskMountRequest *req)
     SecureZeroMemory(header, sizeof(header));
     if (result == VOLUME_OK && key->areaStart + key->dataSize > uint64_t(size.QuadPart))
         result = 7;
+    if (result == VOLUME_OK)
+        result = RecoverOrphanedViews(container, key, readOnly);
+    std::string view;
+    if (result == VOLUME_OK) {
+        view = CreateView(container, drive);
+        result = view.empty() ? 24 : RestoreView(container, key, view);
+    }
+    if (result == VOLUME_OK && readOnly) {
+        Volume &v = s_state.volumes[drive];
+        MakeViewReadOnly(view);
+        if (!ViewFingerprint(view, v.readOnlyCrc, v.readOnlyLength) ||
+            !RecordReadOnlyFingerprint(view, v.readOnlyCrc, v.readOnlyLength))
+            result = 24;
+    }
+    if (result == VOLUME_OK && !AddDrive(drive, view))
+        result = 24;
     if (result != VOLUME_OK) {
+        if (!view.empty())
+            DiscardView(view);  // holds nothing but what the container holds
+        s_state.volumes[drive] = Volume();
         ReleaseCryptoContext(key);
         CloseHandle(file);
         req->ResultCode = result;
@@ -523,33 +383,6 @@ BOOL Mount(QdskMountRequest *req)
     }
     if (req->RememberPassword && req->MountPassword.ByteCount != 0)
         Remember(&req->MountPassword);
-
-    std::string runtime = RuntimeFolder();
-    WipeOrphanedViews(runtime);
-    std::string pattern = runtime + "/qdsk-view-" + std::to_string(getpid()) + "-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back(0);
-    bool ok = mkdtemp(name.data()) != nullptr;  // mode 0700
-    std::string view = ok ? std::string(name.data()) : std::string();
-    ok = ok && RestoreView(container, key, view);
-    ok = ok && symlink(view.c_str(), DosDeviceLink(drive).c_str()) == 0;
-    if (ok) {
-        WCHAR dosName[3] = {WCHAR(L'A' + drive), L':', 0};
-        WCHAR target[64];
-        wsprintfW(target, L"\\Device\\QdskVolume%c", L'A' + drive);
-        if (!DefineDosDeviceW(DDD_RAW_TARGET_PATH, dosName, target)) {
-            unlink(DosDeviceLink(drive).c_str());
-            ok = false;
-        }
-    }
-    if (!ok) {
-        if (!view.empty())
-            WipeTree(view);
-        ReleaseCryptoContext(key);
-        CloseHandle(file);
-        req->ResultCode = 24;
-        return TRUE;
-    }
     Volume &v = s_state.volumes[drive];
     v.used = true;
     memcpy(v.listedPath, listed, sizeof(listed));
@@ -571,20 +404,29 @@ DWORD MountedMask()
     return mask;
 }
 
-void DismountEverything()
+// Every volume dismounted by force. A volume whose files cannot be saved
+// keeps its view and drive: the view becomes an orphan that the next mount
+// of its container saves.
+void DismountEverything(const char *why)
 {
-    for (int d = 0; d < 26; ++d)
-        if (s_state.volumes[d].used && Dismount(d, true) != 0)
-            RemoveDrive(d, s_state.volumes[d]);
+    for (int d = 0; d < 26; ++d) {
+        Volume &v = s_state.volumes[d];
+        if (!v.used)
+            continue;
+        if (int result = Dismount(d, true); result != 0) {
+            Report(why, d, result);
+            Forget(v);
+        }
+    }
 }
 
 // A process that ends with volumes mounted takes its emulated driver with
-// it: the volumes are dismounted, their files kept.
+// it: the volumes are saved and dismounted where they can be.
 struct EndOfProcess {
     ~EndOfProcess()
     {
         std::lock_guard<std::recursive_mutex> guard(s_lock);
-        DismountEverything();
+        DismountEverything("saving at the end of the process");
         WipeCache();
     }
 } s_endOfProcess;
@@ -609,9 +451,9 @@ void QdskCloseDevice(HANDLE device)
         s_state.references--;
 }
 
-BOOL QdskControl(HANDLE device, DWORD code, void *in, DWORD inSize, void *out, DWORD outSize, DWORD *returned)
+static BOOL Control(HANDLE device, DWORD code, void *in, DWORD inSize, void *out, DWORD outSize,
+                    DWORD *returned)
 {
-    std::lock_guard<std::recursive_mutex> guard(s_lock);
     if (returned)
         *returned = 0;
     if (device != DeviceHandle() || !s_state.loaded)
@@ -702,6 +544,25 @@ BOOL QdskControl(HANDLE device, DWORD code, void *in, DWORD inSize, void *out, D
         // Partition queries and the legacy list are not emulated.
         return Fail(ERROR_INVALID_FUNCTION);
     }
+}
+
+BOOL QdskControl(HANDLE device, DWORD code, void *in, DWORD inSize, void *out, DWORD outSize, DWORD *returned)
+{
+    BOOL ok;
+    DWORD error;
+    std::vector<std::pair<int, int>> warnings;
+    {
+        std::lock_guard<std::recursive_mutex> guard(s_lock);
+        ok = Control(device, code, in, inSize, out, outSize, returned);
+        error = GetLastError();
+        if (device == DeviceHandle())
+            warnings = CheckFilling();
+    }
+    // Shown outside the lock: the box waits for the user, other requests
+    // need not.
+    WarnFilling(warnings);
+    SetLastError(error);
+    return ok;
 }
 
 SC_HANDLE QdskOpenManager(void)
@@ -812,7 +673,7 @@ void QdskCloseService(SC_HANDLE) {}
 void QdskStandinReset(void)
 {
     std::lock_guard<std::recursive_mutex> guard(s_lock);
-    DismountEverything();
+    DismountEverything("saving at the reset");
     WipeCache();
     s_state.loaded = false;
     s_state.version = DefaultVersion;

@@ -1,8 +1,15 @@
 // Entry point of the Winelib integration test program.
 #include "gtest_wine.h"
 
+#include <cstring>
+
+// Second processes that some tests start from this same program.
+int RunStandinChild(const char *container);
+
 int main(int argc, char **argv)
 {
+    if (argc == 3 && !strcmp(argv[1], "--standin-child"))
+        return RunStandinChild(argv[2]);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

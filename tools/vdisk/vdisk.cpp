@@ -5,7 +5,8 @@
 //
 // The password is one line on standard input (at most 64 bytes), never an
 // argument. create writes an XTS header at 0, its backup (same master key,
-// new salt) at size - 131072, and random bytes everywhere else; it never
+// new salt) at size - 131072, the fresh-container mark (encrypted) at the
+// start of the data area, and random bytes everywhere else; it never
 // overwrites an existing file and removes its own file when it fails.
 // info prints "header: " and "backup: " lines and exits 0 when the header
 // opened, 1 when it did not. Bad input: a message on standard error and
@@ -22,8 +23,10 @@
 #include "crypto/cipher_tables.h"
 #include "crypto/crypto_init.h"
 #include "crypto/kdf.h"
+#include "crypto/modes.h"
 #include "crypto/random_pool.h"
 #include "crypto/secure_memory.h"
+#include "standin/qdsk/fresh_mark.h"
 #include "volume/volume_header.h"
 
 namespace {
@@ -163,6 +166,15 @@ int Create(int argc, char **argv)
         status = BuildVolumeHeader(false, backup, int32_t(algorithm), MODE_XTS, password.get(), int32_t(prf),
                                    volume->masterKey, nullptr, dataSize, 0, HeaderAreaSize, dataSize, 0x0600, 0,
                                    false);
+    // The first data unit says "no files yet", so that the volume driver
+    // can tell a new container from one whose contents it cannot read.
+    uint8_t mark[512] = {};
+    const bool haveMark = dataSize >= sizeof mark;
+    memcpy(mark, FreshMark(), FRESH_MARK_SIZE);
+    if (status == VOLUME_OK && haveMark &&
+        !XtsEncrypt(volume->algorithm, volume->primarySchedules, volume->secondarySchedules, mark, sizeof mark,
+                    HeaderAreaSize / 512))
+        status = VOLUME_CIPHER_INIT_FAILED;
     ReleaseCryptoContext(volume);
     CloseRandomPool();
     if (status != VOLUME_OK) {
@@ -177,7 +189,9 @@ int Create(int argc, char **argv)
         result = Fail(ExitBadInput, "cannot create the file (does it exist already?)", path);
     } else {
         bool ok = fwrite(header, 1, sizeof header, file) == sizeof header &&
-                  WriteRandom(file, size - HeaderAreaSize - sizeof header) &&
+                  WriteRandom(file, HeaderAreaSize - sizeof header) &&
+                  (!haveMark || fwrite(mark, 1, sizeof mark, file) == sizeof mark) &&
+                  WriteRandom(file, haveMark ? dataSize - sizeof mark : dataSize) &&
                   fwrite(backup, 1, sizeof backup, file) == sizeof backup &&
                   WriteRandom(file, HeaderAreaSize - sizeof backup);
         ok = fflush(file) == 0 && ok;
