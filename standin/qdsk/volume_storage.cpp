@@ -142,6 +142,23 @@ int WriteCopy(int in, int out, uint64_t size, QdskCryptoContext *key, const std:
     return again == crc ? 0 : FilesOpen;
 }
 
+// Whether the process still runs: a zombie (ended, not yet reaped by its
+// parent) does not.
+bool ProcessRuns(int pid)
+{
+    if (kill(pid, 0) != 0 && errno == ESRCH)
+        return false;
+    char path[64], text[512] = {};
+    snprintf(path, sizeof path, "/proc/%d/stat", pid);
+    FILE *f = fopen(path, "r");
+    if (!f)
+        return false;
+    size_t n = fread(text, 1, sizeof text - 1, f);
+    fclose(f);
+    const char *end = strrchr(text, ')');  // the name may hold anything
+    return !(n > 0 && end && end[1] == ' ' && end[2] == 'Z');
+}
+
 bool ParseOwner(const std::string &record, std::string &container, OrphanedView &o)
 {
     FILE *f = fopen(record.c_str(), "r");
@@ -334,8 +351,8 @@ std::vector<OrphanedView> FindOrphanedViews(const std::string &container)
             if (sscanf(e->d_name, "qdsk-view-%d-%*6[A-Za-z0-9]%n", &pid, &end) != 1 || pid <= 0 ||
                 e->d_name[end] != 0)
                 continue;
-            if (kill(pid, 0) == 0 || errno != ESRCH)
-                continue;  // its process still runs
+            if (ProcessRuns(pid))
+                continue;
             OrphanedView o = {};
             o.view = runtime + "/" + e->d_name;
             std::string owner;

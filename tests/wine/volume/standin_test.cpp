@@ -202,31 +202,51 @@ TEST_F(QdskStandin, RequestsCheckTheirRecords)
     EXPECT_EQ(req.ResultCode, 23);
 }
 
-TEST_F(QdskStandin, ViewIsPrivateAndOrphanedViewsAreWiped)
+// Views are kept on tmpfs only, private to the user; a view left by a
+// process that is gone is never wiped unless it was saved into its own
+// container (the killed-process scenario shows that saving).
+TEST_F(QdskStandin, ViewIsPrivateOnTmpfsAndOtherOrphansStay)
 {
-    std::string runtime = UnixFolder("runtime");
-    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
-    // A view left by a process that is gone (no such pid).
-    std::string orphan = runtime + "/qdsk-view-99999999-abcdef";
-    ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
-    FILE *f = fopen((orphan + "/left.txt").c_str(), "w");
-    fputs("left behind", f);
-    fclose(f);
+    std::string onDisk = UnixFolder("runtime");
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", onDisk.c_str(), 1), 0);
+    char pattern[] = "/dev/shm/vg-standin-runtime-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string runtime = pattern;
+    // Views of processes that are gone (no such pid): one of another
+    // container, one without an owner record.
+    std::string other = runtime + "/qdsk-view-99999999-abcdef", bare = runtime + "/qdsk-view-99999998-abcdef";
+    for (const std::string &orphan : {other, bare}) {
+        ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
+        ASSERT_TRUE(WriteAll(("Z:" + orphan + "/left.txt").c_str(), "left behind"));
+    }
+    ASSERT_TRUE(WriteAll(("Z:" + other + ".owner").c_str(), "/elsewhere/vdisk.dat\n3 0 0 0\n"));
 
     ASSERT_EQ(ConnectDriver(), 0u);
     ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
     int drive = FirstFreeDrive();
     ASSERT_EQ(Mount(drive, "pw"), 1);
-    struct stat st;
-    EXPECT_NE(stat(orphan.c_str(), &st), 0) << "the orphaned view is wiped";
     char view[1024];
     QdskStandinViewFolder(drive, view, sizeof(view));
+    EXPECT_NE(std::string(view).rfind(onDisk, 0), 0u) << "a runtime folder on disk is not used: " << view;
+    RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
+
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    QdskStandinViewFolder(drive, view, sizeof(view));
     EXPECT_EQ(std::string(view).rfind(runtime + "/qdsk-view-", 0), 0u) << view;
+    struct stat st;
     ASSERT_EQ(stat(view, &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(ReadAll(("Z:" + other + "/left.txt").c_str()), "left behind");
+    EXPECT_EQ(ReadAll(("Z:" + bare + "/left.txt").c_str()), "left behind");
     RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
+    EXPECT_NE(stat(view, &st), 0) << "the saved view is wiped";
     unsetenv("XDG_RUNTIME_DIR");
+    WipeTree(other);
+    WipeTree(bare);
+    unlink((other + ".owner").c_str());
     rmdir(runtime.c_str());
+    rmdir(onDisk.c_str());
 }
 
 }  // namespace
