@@ -336,6 +336,12 @@ BOOL Mount(QdskMountRequest *req)
     }
 
     std::string container = ResolveContainer(UnixPath(path));
+    // Saving writes a new copy beside the container: where that cannot
+    // work, the volume is mounted read-only from the start rather than
+    // taking files it could not keep.
+    if (!readOnly && !container.empty() &&
+        access(container.substr(0, container.rfind('/') + 1).c_str(), W_OK) != 0)
+        readOnly = true, req->ReadOnlyFallback = 1;
     LARGE_INTEGER size = {};
     uint8_t header[VOLUME_HEADER_SIZE];
     int fd = container.empty() ? -1 : open(container.c_str(), O_RDONLY | O_CLOEXEC);

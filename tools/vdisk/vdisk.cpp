@@ -8,8 +8,10 @@
 // new salt) at size - 131072, the fresh-container mark (encrypted) at the
 // start of the data area, and random bytes everywhere else; it never
 // overwrites an existing file and removes its own file when it fails.
-// info prints "header: " and "backup: " lines and exits 0 when the header
-// opened, 1 when it did not. Bad input: a message on standard error and
+// info prints "header: " and "backup: " lines, and when the header opened a
+// "data: " line (fresh: the data area holds the fresh-container mark; used:
+// anything else; none: no data area), and exits 0 when the header opened, 1
+// when it did not. Bad input: a message on standard error and
 // exit code 2; a failure while writing: exit code 3.
 #include <gcrypt.h>
 #include <sys/types.h>
@@ -228,6 +230,27 @@ bool ReadAt(FILE *file, uint64_t offset, uint8_t *buffer)
     return fseeko(file, off_t(offset), SEEK_SET) == 0 && fread(buffer, 1, VOLUME_HEADER_SIZE, file) == VOLUME_HEADER_SIZE;
 }
 
+// The "data: " line: whether the data area still starts with the mark.
+void PrintDataArea(FILE *file, const uint8_t *header, const QdskPassword *password)
+{
+    QdskCryptoContext *ctx = nullptr;
+    if (OpenVolumeHeader(false, header, password, &ctx, nullptr) != VOLUME_OK)
+        return;
+    uint8_t unit[512];
+    const char *state = "none";
+    if (ctx->dataSize >= sizeof unit && fseeko(file, off_t(ctx->areaStart), SEEK_SET) == 0 &&
+        fread(unit, 1, sizeof unit, file) == sizeof unit) {
+        bool plain = ctx->modeId == MODE_XTS
+                         ? XtsDecrypt(ctx->algorithm, ctx->primarySchedules, ctx->secondarySchedules, unit,
+                                      sizeof unit, ctx->areaStart / 512)
+                         : DecryptVolumeBuffer(unit, sizeof unit, ctx);
+        state = plain && IsFreshMark(unit) ? "fresh" : "used";
+    }
+    printf("data: %s\n", state);
+    BurnMemory(unit, sizeof unit);
+    ReleaseCryptoContext(ctx);
+}
+
 int Info(int argc, char **argv)
 {
     if (argc != 3)
@@ -246,18 +269,23 @@ int Info(int argc, char **argv)
         return Fail(ExitBadInput, "file too short for a container", path);
     }
     ok = ReadAt(file, 0, header) && ReadAt(file, uint64_t(size) - HeaderAreaSize, backup);
-    fclose(file);
-    if (!ok)
+    if (!ok) {
+        fclose(file);
         return Fail(ExitBadInput, "cannot read the headers", path);
+    }
 
     LockedBuffer<QdskPassword> password;
-    if (!password || !InitCrypto())
-        return Fail(ExitWriteFailed, "cannot set up the key material");
-    if (const char *problem = ReadPassword(password.get()))
-        return Fail(ExitBadInput, problem);
+    const char *problem = nullptr;
+    if (!password || !InitCrypto() || (problem = ReadPassword(password.get())) != nullptr) {
+        fclose(file);
+        return problem ? Fail(ExitBadInput, problem) : Fail(ExitWriteFailed, "cannot set up the key material");
+    }
 
     bool opened = PrintHeader("header", header, password.get());
     PrintHeader("backup", backup, password.get());
+    if (opened)
+        PrintDataArea(file, header, password.get());
+    fclose(file);
     BurnMemory(header, sizeof header);
     BurnMemory(backup, sizeof backup);
     return opened ? ExitOk : ExitNotOpened;

@@ -168,10 +168,12 @@ TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
 
     // 1.25 MiB container, 0.75 MiB free: no room for the new copy.
     std::vector<Box> boxes = RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 0); });
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, Text(GetString("ERR_VOLUME_SAVE_NO_SPACE"))) << "the cause, then that the drive stays";
+    EXPECT_NE(boxes[0].text.find(u"空间不足"), std::u16string::npos);
     EXPECT_TRUE(GetLogicalDrives() & (1u << drive));
     EXPECT_EQ(ReadAll(On(drive, "work.txt").c_str()), "a session's work");
     EXPECT_EQ(Dismount(drive), VOLUME_SAVE_NO_SPACE);
-    EXPECT_NE(Text(GetString("ERR_VOLUME_SAVE_NO_SPACE")).find(u"空间不足"), std::u16string::npos);
     WIN32_FIND_DATAA found;
     HANDLE h = FindFirstFileA((tiny + "\\*.qdsk-new").c_str(), &found);
     EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "no half-written copy is left";
