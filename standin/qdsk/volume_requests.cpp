@@ -257,6 +257,11 @@ BOOL Mount(QdskMountRequest *req)
     }
 
     std::string container = ResolveContainer(UnixPath(path));
+    if (!container.empty() && MountedElsewhere(container)) {
+        CloseHandle(file);
+        req->ResultCode = 21;
+        return TRUE;
+    }
     // Saving writes a new copy beside the container: where that cannot
     // work, the volume is mounted read-only from the start rather than
     // taking files it could not keep.

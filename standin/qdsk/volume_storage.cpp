@@ -339,9 +339,12 @@ void DiscardView(const std::string &view)
     unlink(OwnerRecord(view).c_str());
 }
 
-std::vector<OrphanedView> FindOrphanedViews(const std::string &container)
+namespace {
+
+// Every view of container in the runtime folders, with the pid in its name.
+std::vector<std::pair<OrphanedView, int>> ViewsOf(const std::string &container)
 {
-    std::vector<OrphanedView> found;
+    std::vector<std::pair<OrphanedView, int>> found;
     for (const std::string &runtime : RuntimeFolders()) {
         DIR *d = opendir(runtime.c_str());
         if (!d)
@@ -351,17 +354,34 @@ std::vector<OrphanedView> FindOrphanedViews(const std::string &container)
             if (sscanf(e->d_name, "qdsk-view-%d-%*6[A-Za-z0-9]%n", &pid, &end) != 1 || pid <= 0 ||
                 e->d_name[end] != 0)
                 continue;
-            if (ProcessRuns(pid))
-                continue;
             OrphanedView o = {};
             o.view = runtime + "/" + e->d_name;
             std::string owner;
             if (ParseOwner(OwnerRecord(o.view), owner, o) && owner == container)
-                found.push_back(o);
+                found.push_back({o, pid});
         }
         closedir(d);
     }
     return found;
+}
+
+}  // namespace
+
+std::vector<OrphanedView> FindOrphanedViews(const std::string &container)
+{
+    std::vector<OrphanedView> found;
+    for (const auto &v : ViewsOf(container))
+        if (!ProcessRuns(v.second))
+            found.push_back(v.first);
+    return found;
+}
+
+bool MountedElsewhere(const std::string &container)
+{
+    for (const auto &v : ViewsOf(container))
+        if (v.second != getpid() && ProcessRuns(v.second))
+            return true;
+    return false;
 }
 
 std::string ResolveContainer(const std::string &unixPath)

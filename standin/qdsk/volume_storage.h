@@ -51,6 +51,10 @@ struct OrphanedView {
     uint64_t length;
 };
 std::vector<OrphanedView> FindOrphanedViews(const std::string &container);
+// Whether another running process has container mounted: each process
+// emulates the driver for itself, and two views of one container would
+// overwrite each other's saves.
+bool MountedElsewhere(const std::string &container);
 
 // The container's real path (symbolic links resolved), or empty.
 std::string ResolveContainer(const std::string &unixPath);
