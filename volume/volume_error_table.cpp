@@ -35,6 +35,10 @@ static const VolumeErrorEntry s_entries[] = {
     {31, SHOW_LANGUAGE_KEY, false, true, "ERR_SYS_HIDVOL_HEAD_REENC_MODE_WRONG", nullptr},
     {32, SHOW_LANGUAGE_KEY, false, true, "ERR_NONSYS_INPLACE_ENC_INCOMPLETE", nullptr},
     {33, SHOW_NOTHING, false, false, nullptr, nullptr},
+    {VOLUME_SAVE_NO_SPACE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_SAVE_NO_SPACE", nullptr},
+    {VOLUME_SAVE_NOT_WRITABLE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_SAVE_NOT_WRITABLE", nullptr},
+    {VOLUME_VIEW_TOO_LARGE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_TOO_FULL", nullptr},
+    {VOLUME_CONTENTS_UNREADABLE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_CONTENTS_UNREADABLE", nullptr},
 };
 
 static const VolumeErrorEntry s_unknown = {-1, SHOW_FIXED_TEXT, false, false, nullptr, u"发生未知的错误!"};

@@ -3,6 +3,13 @@
 #pragma once
 #include <cstdint>
 
+// Codes of the volume driver emulation about keeping the volume's files;
+// with all of them the volume and its files stay where they were.
+constexpr int32_t VOLUME_SAVE_NO_SPACE = 34;         // no room to save the files into the container
+constexpr int32_t VOLUME_SAVE_NOT_WRITABLE = 35;     // the container cannot be written
+constexpr int32_t VOLUME_VIEW_TOO_LARGE = 36;        // the files no longer fit into the volume
+constexpr int32_t VOLUME_CONTENTS_UNREADABLE = 37;   // the data area holds nothing readable here
+
 enum VolumeErrorShow : uint8_t {
     SHOW_NOTHING,        // already reported, or cancelled by the user
     SHOW_WINDOWS_ERROR,  // the system's text for GetLastError()

@@ -9,16 +9,18 @@
 #include <cstring>
 
 #include "crypto/crc32.h"
+#include "crypto/secure_memory.h"
 
 namespace {
 
 const char Magic[8] = {'Q', 'D', 'S', 'K', 'V', 'I', 'E', 'W'};
 constexpr uint8_t EntryFolder = 1, EntryFile = 2;
+constexpr size_t FileChunk = 65536;
 
-void Put(ViewBytes &out, uint64_t value, int bytes)
+void Put(uint8_t *out, uint64_t value, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
-        out.push_back(uint8_t(value >> (8 * i)));
+        out[i] = uint8_t(value >> (8 * i));
 }
 
 uint64_t Get(const uint8_t *p, int bytes)
@@ -29,25 +31,7 @@ uint64_t Get(const uint8_t *p, int bytes)
     return v;
 }
 
-bool ReadWhole(const std::string &path, ViewBytes &out, uint64_t size)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    size_t start = out.size();
-    out.resize(start + size);
-    uint64_t done = 0;
-    while (done < size) {
-        ssize_t n = read(fd, out.data() + start + done, size - done);
-        if (n <= 0)
-            break;
-        done += uint64_t(n);
-    }
-    close(fd);
-    return done == size;
-}
-
-bool PackTree(const std::string &root, const std::string &rel, ViewBytes &payload, uint32_t &count)
+bool ListTree(const std::string &root, const std::string &rel, ViewListing &listing)
 {
     std::string dir = rel.empty() ? root : root + "/" + rel;
     DIR *d = opendir(dir.c_str());
@@ -58,23 +42,18 @@ bool PackTree(const std::string &root, const std::string &rel, ViewBytes &payloa
         if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
             continue;
         std::string childRel = rel.empty() ? e->d_name : rel + "/" + e->d_name;
-        std::string child = root + "/" + childRel;
         struct stat st;
-        if (lstat(child.c_str(), &st) != 0 || childRel.size() > 0xFFFF) {
+        if (lstat((root + "/" + childRel).c_str(), &st) != 0 || childRel.size() > 0xFFFF) {
             ok = false;
             break;
         }
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode))
-            continue;  // links and devices have no place on the volume
+            continue;
         bool folder = S_ISDIR(st.st_mode);
-        Put(payload, folder ? EntryFolder : EntryFile, 1);
-        Put(payload, childRel.size(), 2);
-        Put(payload, st.st_mode & 07777, 4);
-        Put(payload, folder ? 0 : uint64_t(st.st_size), 8);
-        payload.insert(payload.end(), childRel.begin(), childRel.end());
-        ++count;
-        if (folder ? !PackTree(root, childRel, payload, count)
-                   : !ReadWhole(child, payload, uint64_t(st.st_size))) {
+        ViewEntry entry = {folder, childRel, uint32_t(st.st_mode & 07777), folder ? 0 : uint64_t(st.st_size)};
+        listing.frameLength += VIEW_ENTRY_HEADER + childRel.size() + entry.size;
+        listing.entries.push_back(entry);
+        if (folder && !ListTree(root, childRel, listing)) {
             ok = false;
             break;
         }
@@ -85,7 +64,7 @@ bool PackTree(const std::string &root, const std::string &rel, ViewBytes &payloa
 
 bool SafeRelative(const std::string &rel)
 {
-    if (rel.empty() || rel[0] == '/')
+    if (rel.empty() || rel[0] == '/' || rel.find('\0') != std::string::npos)
         return false;
     size_t start = 0;
     while (start <= rel.size()) {
@@ -97,24 +76,74 @@ bool SafeRelative(const std::string &rel)
             return false;
         start = end + 1;
     }
-    return rel.find('\0') == std::string::npos;
+    return true;
 }
 
 }  // namespace
 
-bool PackView(const std::string &dir, ViewBytes &frame)
+bool ListView(const std::string &dir, ViewListing &listing)
 {
-    ViewBytes payload;
-    uint32_t count = 0;
-    if (!PackTree(dir, "", payload, count))
+    listing = ViewListing();
+    listing.frameLength = VIEW_FRAME_HEADER;
+    return ListTree(dir, "", listing);
+}
+
+bool StreamViewPayload(const std::string &dir, const ViewListing &listing, const ViewSink &sink, uint32_t &crc)
+{
+    uint32_t chain = 0xFFFFFFFFu;
+    auto emit = [&](const uint8_t *data, size_t length) {
+        chain = Crc32Chain(chain, data, length);
+        return sink(data, length);
+    };
+    std::vector<uint8_t> buffer(FileChunk);
+    bool ok = true;
+    for (const ViewEntry &e : listing.entries) {
+        uint8_t head[VIEW_ENTRY_HEADER];
+        Put(head, e.folder ? EntryFolder : EntryFile, 1);
+        Put(head + 1, e.rel.size(), 2);
+        Put(head + 3, e.mode, 4);
+        Put(head + 7, e.size, 8);
+        ok = emit(head, sizeof head) && emit(reinterpret_cast<const uint8_t *>(e.rel.data()), e.rel.size());
+        if (!ok || e.folder)
+            continue;
+        int fd = open((dir + "/" + e.rel).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        ok = fd >= 0;
+        uint64_t done = 0;
+        while (ok && done < e.size) {
+            size_t want = e.size - done < FileChunk ? size_t(e.size - done) : FileChunk;
+            ssize_t n = read(fd, buffer.data(), want);
+            ok = n > 0 && emit(buffer.data(), size_t(n));
+            done += n > 0 ? uint64_t(n) : 0;
+        }
+        // A file that grew since it was listed would be cut short.
+        ok = ok && read(fd, buffer.data(), 1) == 0;
+        if (fd >= 0)
+            close(fd);
+        if (!ok)
+            break;
+    }
+    BurnMemory(buffer.data(), buffer.size());
+    crc = chain ^ 0xFFFFFFFFu;
+    return ok;
+}
+
+void BuildViewFrameHeader(const ViewListing &listing, uint32_t crc, uint8_t *header)
+{
+    memcpy(header, Magic, 8);
+    Put(header + 8, 1, 4);
+    Put(header + 12, listing.entries.size(), 4);
+    Put(header + 16, listing.frameLength - VIEW_FRAME_HEADER, 8);
+    Put(header + 24, crc, 4);
+    Put(header + 28, 0, 4);
+}
+
+bool ViewFingerprint(const std::string &dir, uint32_t &crc, uint64_t &length)
+{
+    ViewListing listing;
+    if (!ListView(dir, listing) ||
+        !StreamViewPayload(dir, listing, [](const uint8_t *, size_t) { return true; }, crc))
         return false;
-    frame.assign(Magic, Magic + 8);
-    Put(frame, 1, 4);
-    Put(frame, count, 4);
-    Put(frame, payload.size(), 8);
-    Put(frame, Crc32(payload.data(), payload.size()), 4);
-    Put(frame, 0, 4);
-    frame.insert(frame.end(), payload.begin(), payload.end());
+    length = listing.frameLength;
     return true;
 }
 
@@ -128,61 +157,124 @@ uint64_t ViewFrameLength(const uint8_t *head)
     return VIEW_FRAME_HEADER + payload;
 }
 
-bool UnpackView(const uint8_t *frame, size_t length, const std::string &dir)
+ViewUnpacker::~ViewUnpacker()
 {
-    if (length < VIEW_FRAME_HEADER || ViewFrameLength(frame) != length)
-        return false;
-    const uint8_t *p = frame + VIEW_FRAME_HEADER;
-    const uint8_t *end = frame + length;
-    if (Crc32(p, size_t(end - p)) != uint32_t(Get(frame + 24, 4)))
-        return false;
-    uint32_t count = uint32_t(Get(frame + 12, 4));
-    for (uint32_t i = 0; i < count; ++i) {
-        if (end - p < 15)
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+// Moves bytes from data into pending_ until it holds want bytes.
+#define FILL(want)                                                                  \
+    do {                                                                            \
+        size_t need = (want) - pending_.size();                                     \
+        size_t n = length < need ? length : need;                                   \
+        pending_.append(reinterpret_cast<const char *>(data), n);                   \
+        data += n, length -= n;                                                     \
+        if (pending_.size() < (want))                                               \
+            return true;                                                            \
+    } while (0)
+
+bool ViewUnpacker::Take(const uint8_t *&data, size_t &length)
+{
+    if (!haveHeader_) {
+        FILL(VIEW_FRAME_HEADER);
+        const uint8_t *h = reinterpret_cast<const uint8_t *>(pending_.data());
+        if (!ViewFrameLength(h))
             return false;
-        uint8_t type = p[0];
-        size_t pathLength = size_t(Get(p + 1, 2));
-        mode_t mode = mode_t(Get(p + 3, 4)) & 07777;
-        uint64_t size = Get(p + 7, 8);
-        p += 15;
-        if (uint64_t(end - p) < pathLength)
-            return false;
-        std::string rel(reinterpret_cast<const char *>(p), pathLength);
-        p += pathLength;
-        if (!SafeRelative(rel))
-            return false;
-        std::string path = dir + "/" + rel;
-        if (type == EntryFolder) {
-            if (mkdir(path.c_str(), (mode & 0700) | 0700) != 0)
-                return false;
-        } else if (type == EntryFile) {
-            if (uint64_t(end - p) < size)
-                return false;
-            int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, (mode & 0777) | 0600);
-            if (fd < 0)
-                return false;
-            uint64_t done = 0;
-            while (done < size) {
-                ssize_t n = write(fd, p + done, size - done);
-                if (n <= 0)
-                    break;
-                done += uint64_t(n);
+        count_ = uint32_t(Get(h + 12, 4));
+        payload_ = Get(h + 16, 8);
+        expectedCrc_ = uint32_t(Get(h + 24, 4));
+        crc_ = 0xFFFFFFFFu;
+        haveHeader_ = true;
+        pending_.clear();
+        return true;
+    }
+    // Everything from here on is payload: never read past its end.
+    if (uint64_t(length) > payload_ - consumed_)
+        length = size_t(payload_ - consumed_);
+    const uint8_t *start = data;
+    size_t before = length;
+    bool ok = true;
+    if (!inEntry_) {
+        if (seen_ == count_)
+            return false;  // payload left over after the last entry
+        if (pending_.size() < VIEW_ENTRY_HEADER) {
+            size_t need = VIEW_ENTRY_HEADER - pending_.size(), n = length < need ? length : need;
+            pending_.append(reinterpret_cast<const char *>(data), n);
+            data += n, length -= n;
+        }
+        if (pending_.size() >= VIEW_ENTRY_HEADER) {
+            const uint8_t *h = reinterpret_cast<const uint8_t *>(pending_.data());
+            type_ = h[0];
+            pathLength_ = size_t(Get(h + 1, 2));
+            mode_ = uint32_t(Get(h + 3, 4)) & 07777;
+            remaining_ = Get(h + 7, 8);
+            size_t need = VIEW_ENTRY_HEADER + pathLength_ - pending_.size(), n = length < need ? length : need;
+            pending_.append(reinterpret_cast<const char *>(data), n);
+            data += n, length -= n;
+            if (pending_.size() == VIEW_ENTRY_HEADER + pathLength_) {
+                std::string rel = pending_.substr(VIEW_ENTRY_HEADER);
+                std::string path = dir_ + "/" + rel;
+                pending_.clear();
+                ++seen_;
+                if (!SafeRelative(rel) || (type_ != EntryFolder && type_ != EntryFile)) {
+                    ok = false;
+                } else if (type_ == EntryFolder) {
+                    ok = remaining_ == 0 && mkdir(path.c_str(), (mode_ & 0700) | 0700) == 0;
+                } else {
+                    fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                               (mode_ & 0777) | 0600);
+                    ok = fd_ >= 0;
+                    inEntry_ = ok && remaining_ > 0;
+                    if (ok && !inEntry_) {
+                        close(fd_);
+                        fd_ = -1;
+                    }
+                }
             }
-            close(fd);
-            if (done != size)
-                return false;
-            p += size;
-        } else {
-            return false;
+        }
+    } else {
+        size_t n = uint64_t(length) < remaining_ ? length : size_t(remaining_);
+        size_t done = 0;
+        while (ok && done < n) {
+            ssize_t w = write(fd_, data + done, n - done);
+            ok = w > 0;
+            done += w > 0 ? size_t(w) : 0;
+        }
+        data += n, length -= n, remaining_ -= n;
+        if (ok && remaining_ == 0) {
+            ok = close(fd_) == 0;
+            fd_ = -1;
+            inEntry_ = false;
         }
     }
-    return p == end;
+    crc_ = Crc32Chain(crc_, start, before - length);
+    consumed_ += before - length;
+    return ok;
+}
+#undef FILL
+
+bool ViewUnpacker::Feed(const uint8_t *data, size_t length)
+{
+    while (!failed_ && length > 0 && !Done())
+        failed_ = !Take(data, length);
+    return !failed_;
+}
+
+bool ViewUnpacker::Finish()
+{
+    return !failed_ && haveHeader_ && consumed_ == payload_ && seen_ == count_ && !inEntry_ &&
+           (crc_ ^ 0xFFFFFFFFu) == expectedCrc_;
 }
 
 void WipeTree(const std::string &dir)
 {
+    // Read-only folders and files are made writable first, or their
+    // contents would stay behind.
+    chmod(dir.c_str(), 0700);
     DIR *d = opendir(dir.c_str());
     if (d) {
+        static const uint8_t zeros[65536] = {};
         while (dirent *e = readdir(d)) {
             if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
                 continue;
@@ -195,9 +287,9 @@ void WipeTree(const std::string &dir)
                 continue;
             }
             if (S_ISREG(st.st_mode)) {
-                int fd = open(child.c_str(), O_WRONLY | O_CLOEXEC);
+                chmod(child.c_str(), 0600);
+                int fd = open(child.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
                 if (fd >= 0) {
-                    static const uint8_t zeros[65536] = {};
                     for (off_t done = 0; done < st.st_size;) {
                         size_t n = size_t(st.st_size - done) < sizeof(zeros) ? size_t(st.st_size - done)
                                                                              : sizeof(zeros);

@@ -5,10 +5,13 @@
 //
 // The password is one line on standard input (at most 64 bytes), never an
 // argument. create writes an XTS header at 0, its backup (same master key,
-// new salt) at size - 131072, and random bytes everywhere else; it never
+// new salt) at size - 131072, the fresh-container mark (encrypted) at the
+// start of the data area, and random bytes everywhere else; it never
 // overwrites an existing file and removes its own file when it fails.
-// info prints "header: " and "backup: " lines and exits 0 when the header
-// opened, 1 when it did not. Bad input: a message on standard error and
+// info prints "header: " and "backup: " lines, and when the header opened a
+// "data: " line (fresh: the data area holds the fresh-container mark; used:
+// anything else; none: no data area), and exits 0 when the header opened, 1
+// when it did not. Bad input: a message on standard error and
 // exit code 2; a failure while writing: exit code 3.
 #include <gcrypt.h>
 #include <sys/types.h>
@@ -22,8 +25,10 @@
 #include "crypto/cipher_tables.h"
 #include "crypto/crypto_init.h"
 #include "crypto/kdf.h"
+#include "crypto/modes.h"
 #include "crypto/random_pool.h"
 #include "crypto/secure_memory.h"
+#include "standin/qdsk/fresh_mark.h"
 #include "volume/volume_header.h"
 
 namespace {
@@ -163,6 +168,15 @@ int Create(int argc, char **argv)
         status = BuildVolumeHeader(false, backup, int32_t(algorithm), MODE_XTS, password.get(), int32_t(prf),
                                    volume->masterKey, nullptr, dataSize, 0, HeaderAreaSize, dataSize, 0x0600, 0,
                                    false);
+    // The first data unit says "no files yet", so that the volume driver
+    // can tell a new container from one whose contents it cannot read.
+    uint8_t mark[512] = {};
+    const bool haveMark = dataSize >= sizeof mark;
+    memcpy(mark, FreshMark(), FRESH_MARK_SIZE);
+    if (status == VOLUME_OK && haveMark &&
+        !XtsEncrypt(volume->algorithm, volume->primarySchedules, volume->secondarySchedules, mark, sizeof mark,
+                    HeaderAreaSize / 512))
+        status = VOLUME_CIPHER_INIT_FAILED;
     ReleaseCryptoContext(volume);
     CloseRandomPool();
     if (status != VOLUME_OK) {
@@ -177,7 +191,9 @@ int Create(int argc, char **argv)
         result = Fail(ExitBadInput, "cannot create the file (does it exist already?)", path);
     } else {
         bool ok = fwrite(header, 1, sizeof header, file) == sizeof header &&
-                  WriteRandom(file, size - HeaderAreaSize - sizeof header) &&
+                  WriteRandom(file, HeaderAreaSize - sizeof header) &&
+                  (!haveMark || fwrite(mark, 1, sizeof mark, file) == sizeof mark) &&
+                  WriteRandom(file, haveMark ? dataSize - sizeof mark : dataSize) &&
                   fwrite(backup, 1, sizeof backup, file) == sizeof backup &&
                   WriteRandom(file, HeaderAreaSize - sizeof backup);
         ok = fflush(file) == 0 && ok;
@@ -214,6 +230,27 @@ bool ReadAt(FILE *file, uint64_t offset, uint8_t *buffer)
     return fseeko(file, off_t(offset), SEEK_SET) == 0 && fread(buffer, 1, VOLUME_HEADER_SIZE, file) == VOLUME_HEADER_SIZE;
 }
 
+// The "data: " line: whether the data area still starts with the mark.
+void PrintDataArea(FILE *file, const uint8_t *header, const QdskPassword *password)
+{
+    QdskCryptoContext *ctx = nullptr;
+    if (OpenVolumeHeader(false, header, password, &ctx, nullptr) != VOLUME_OK)
+        return;
+    uint8_t unit[512];
+    const char *state = "none";
+    if (ctx->dataSize >= sizeof unit && fseeko(file, off_t(ctx->areaStart), SEEK_SET) == 0 &&
+        fread(unit, 1, sizeof unit, file) == sizeof unit) {
+        bool plain = ctx->modeId == MODE_XTS
+                         ? XtsDecrypt(ctx->algorithm, ctx->primarySchedules, ctx->secondarySchedules, unit,
+                                      sizeof unit, ctx->areaStart / 512)
+                         : DecryptVolumeBuffer(unit, sizeof unit, ctx);
+        state = plain && IsFreshMark(unit) ? "fresh" : "used";
+    }
+    printf("data: %s\n", state);
+    BurnMemory(unit, sizeof unit);
+    ReleaseCryptoContext(ctx);
+}
+
 int Info(int argc, char **argv)
 {
     if (argc != 3)
@@ -232,18 +269,23 @@ int Info(int argc, char **argv)
         return Fail(ExitBadInput, "file too short for a container", path);
     }
     ok = ReadAt(file, 0, header) && ReadAt(file, uint64_t(size) - HeaderAreaSize, backup);
-    fclose(file);
-    if (!ok)
+    if (!ok) {
+        fclose(file);
         return Fail(ExitBadInput, "cannot read the headers", path);
+    }
 
     LockedBuffer<QdskPassword> password;
-    if (!password || !InitCrypto())
-        return Fail(ExitWriteFailed, "cannot set up the key material");
-    if (const char *problem = ReadPassword(password.get()))
-        return Fail(ExitBadInput, problem);
+    const char *problem = nullptr;
+    if (!password || !InitCrypto() || (problem = ReadPassword(password.get())) != nullptr) {
+        fclose(file);
+        return problem ? Fail(ExitBadInput, problem) : Fail(ExitWriteFailed, "cannot set up the key material");
+    }
 
     bool opened = PrintHeader("header", header, password.get());
     PrintHeader("backup", backup, password.get());
+    if (opened)
+        PrintDataArea(file, header, password.get());
+    fclose(file);
     BurnMemory(header, sizeof header);
     BurnMemory(backup, sizeof backup);
     return opened ? ExitOk : ExitNotOpened;

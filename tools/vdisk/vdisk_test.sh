@@ -23,7 +23,8 @@ expect_code 0 $? "info"
 data=$((size - 262144))
 line="ok algorithm=1 mode=1 prf=1 version=4 minprog=0x0600 dataSize=$data areaStart=131072 areaLength=$data hiddenSize=0 flags=0"
 [ "$out" = "header: $line
-backup: $line" ] || fail "info output: $out"
+backup: $line
+data: fresh" ] || fail "info output: $out"
 
 printf 'pw\r\n' | "$vdisk" create --algorithm 7 --prf 3 --size 262144 "$dir/b.dat"
 expect_code 0 $? "create with options"
@@ -31,6 +32,7 @@ out=$(printf 'pw\n' | "$vdisk" info "$dir/b.dat")
 expect_code 0 $? "info with options"
 echo "$out" | grep -q '^header: ok algorithm=7 mode=1 prf=3 version=4 minprog=0x0600 dataSize=0 ' || fail "options: $out"
 echo "$out" | grep -q '^backup: ok algorithm=7 ' || fail "backup with options: $out"
+echo "$out" | grep -q '^data: none$' || fail "no data area: $out"
 
 # The two headers carry different salts but the same master key.
 [ "$(head -c 64 "$dir/a.dat" | od -An -tx1)" != "$(tail -c 131072 "$dir/a.dat" | head -c 64 | od -An -tx1)" ] \
@@ -41,6 +43,14 @@ out=$(printf 'Correct horse\n' | "$vdisk" info "$dir/a.dat")
 expect_code 1 $? "wrong password"
 [ "$out" = "header: fail
 backup: fail" ] || fail "wrong password output: $out"
+
+# The fresh-container mark is the first data unit only: a changed byte in
+# it makes the area "used"; changes further on leave it fresh.
+cp "$dir/a.dat" "$dir/e.dat"
+printf '\377' | dd of="$dir/e.dat" bs=1 seek=$((131072 + 1000)) conv=notrunc 2>/dev/null
+printf 'correct horse\n' | "$vdisk" info "$dir/e.dat" | grep -q '^data: fresh$' || fail "mark beyond unit 0"
+printf '\377' | dd of="$dir/e.dat" bs=1 seek=$((131072 + 3)) conv=notrunc 2>/dev/null
+printf 'correct horse\n' | "$vdisk" info "$dir/e.dat" | grep -q '^data: used$' || fail "damaged mark"
 
 # A damaged primary header: exit 1, the backup still opens.
 cp "$dir/a.dat" "$dir/c.dat"

@@ -26,13 +26,16 @@ TEST(VolumeErrorTable, EntriesAreUniqueOrderedAndComplete)
         EXPECT_EQ(&FindVolumeError(e.code), &e);
     }
     std::set<int> expected = {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 13, 15, 16, 17,
-                              18, 19, 21, 22, 23, 24, 26, 28, 29, 30, 31, 32, 33};
+                              18, 19, 21, 22, 23, 24, 26, 28, 29, 30, 31, 32, 33,
+                              // the driver emulation's reasons for keeping files where they are
+                              VOLUME_SAVE_NO_SPACE, VOLUME_SAVE_NOT_WRITABLE, VOLUME_VIEW_TOO_LARGE,
+                              VOLUME_CONTENTS_UNREADABLE};
     EXPECT_EQ(codes, expected);
 }
 
 TEST(VolumeErrorTable, UnknownCodesAndSpecialEntries)
 {
-    for (int code : {0, 10, 12, 14, 20, 25, 27, 34, -1, 1000}) {
+    for (int code : {0, 10, 12, 14, 20, 25, 27, 38, -1, 1000}) {
         const VolumeErrorEntry &e = FindVolumeError(code);
         EXPECT_EQ(e.code, -1) << code;
         EXPECT_EQ(std::u16string(e.text), u"发生未知的错误!");

@@ -278,31 +278,46 @@ TEST_F(VolumeMount, OpenFileKeepsTheVolumeUntilForced)
     CloseHandle(pi.hThread);
 }
 
+// The user hears that the volume is nearly full while the files still fit;
+// files beyond its size keep the volume mounted, the container untouched.
 TEST_F(VolumeMount, ViewTooBigForTheVolumeStaysMounted)
 {
     ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw", 4096));
     WIN32_FILE_ATTRIBUTE_DATA before, after;
     ASSERT_TRUE(GetFileAttributesExA(container.c_str(), GetFileExInfoStandard, &before));
     ASSERT_EQ(Mount(drive, "pw"), 1);
-    std::string big(8192, 'b');
+    std::string big(3900, 'b');
     ASSERT_TRUE(WriteAll((Root() + "big.bin").c_str(), big));
+    // The next request warns, once.
+    std::vector<Box> boxes = RunAnswering([&] { IsContainerMounted(container.c_str()); });
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].icon, 'W');
+    EXPECT_NE(boxes[0].text.find(std::u16string(1, char16_t('A' + drive)) + u":"), std::u16string::npos);
+    EXPECT_TRUE(RunAnswering([&] { IsContainerMounted(container.c_str()); }).empty());
 
+    std::string more(8192, 'm');
+    ASSERT_TRUE(WriteAll((Root() + "more.bin").c_str(), more));
     int result = -1;
-    std::vector<Box> boxes = RunAnswering([&] { result = DismountWithRetry(nullptr, drive, FALSE); });
+    boxes = RunAnswering([&] { result = DismountWithRetry(nullptr, drive, FALSE); });
     EXPECT_EQ(result, 0);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, u"错误的加密卷大小。");
+    EXPECT_EQ(boxes[0].text, Text(GetString("ERR_VOLUME_TOO_FULL")));
     EXPECT_EQ(boxes[1].text, Text(GetString("UNMOUNT_FAILED")));
     EXPECT_EQ(boxes[1].icon, 'E');
     EXPECT_TRUE(GetLogicalDrives() & (1u << drive));
-    EXPECT_EQ(ReadAll((Root() + "big.bin").c_str()), big) << "nothing lost";
+    EXPECT_EQ(ReadAll((Root() + "more.bin").c_str()), more) << "nothing lost";
     ASSERT_TRUE(GetFileAttributesExA(container.c_str(), GetFileExInfoStandard, &after));
     EXPECT_EQ(CompareFileTime(&after.ftLastWriteTime, &before.ftLastWriteTime), 0) << "container untouched";
 
-    ASSERT_TRUE(DeleteFileA((Root() + "big.bin").c_str()));
+    ASSERT_TRUE(DeleteFileA((Root() + "more.bin").c_str()));
     boxes = RunAnswering([&] { result = DismountWithRetry(nullptr, drive, FALSE); });
     EXPECT_EQ(result, 1);
     EXPECT_TRUE(boxes.empty());
+    // Mounted again, still nearly full: the warning comes at once.
+    ASSERT_EQ(Mount(drive, "pw", TRUE, &boxes), 1);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(ReadAll((Root() + "big.bin").c_str()), big);
+    RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
 }
 
 TEST_F(VolumeMount, FirstFreeDriveWithEveryLetterTaken)

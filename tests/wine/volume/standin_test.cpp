@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "crypto/crc32.h"
+#include "crypto/modes.h"
 #include "standin/qdsk/view_archive.h"
 #include "volume/driver_seam.h"
 
@@ -23,37 +24,73 @@ std::string UnixFolder(const std::string &name)
     return mkdtemp(pattern) ? std::string(pattern) : std::string();
 }
 
-TEST_F(QdskStandin, ViewFrameRoundTripAndDamage)
+// The frame of the tree under dir, packed in one piece.
+std::vector<uint8_t> Pack(const std::string &dir)
+{
+    ViewListing listing;
+    std::vector<uint8_t> frame(VIEW_FRAME_HEADER);
+    uint32_t crc = 0;
+    bool ok = ListView(dir, listing) && StreamViewPayload(dir, listing,
+                                                          [&](const uint8_t *d, size_t n) {
+                                                              frame.insert(frame.end(), d, d + n);
+                                                              return true;
+                                                          },
+                                                          crc);
+    EXPECT_TRUE(ok);
+    BuildViewFrameHeader(listing, crc, frame.data());
+    EXPECT_EQ(listing.frameLength, frame.size());
+    return frame;
+}
+
+// Feeds the frame (and some bytes behind it, as the area holds) in pieces
+// of the given size.
+bool Unpack(const std::vector<uint8_t> &frame, const std::string &dir, size_t piece)
+{
+    std::vector<uint8_t> area = frame;
+    area.resize(frame.size() + 100, 0xEE);
+    ViewUnpacker unpacker(dir);
+    for (size_t at = 0; at < area.size() && !unpacker.Done(); at += piece)
+        if (!unpacker.Feed(area.data() + at, (piece < area.size() - at ? piece : area.size() - at)))
+            break;
+    return unpacker.Finish();
+}
+
+TEST_F(QdskStandin, ViewFrameRoundTripInPiecesAndDamage)
 {
     std::string from = UnixFolder("from"), to = UnixFolder("to");
     ASSERT_FALSE(from.empty());
     ASSERT_EQ(mkdir((from + "/sub").c_str(), 0755), 0);
-    FILE *f = fopen((from + "/sub/a.txt").c_str(), "w");
-    fputs("alpha", f);
-    fclose(f);
-    f = fopen((from + "/empty").c_str(), "w");
-    fclose(f);
+    std::string big(200000, 'b');
+    for (size_t i = 0; i < big.size(); i += 7)
+        big[i] = char(i);
+    ASSERT_TRUE(WriteAll(("Z:" + from + "/sub/big.bin").c_str(), big));
+    ASSERT_TRUE(WriteAll(("Z:" + from + "/empty").c_str(), ""));
+    ASSERT_EQ(chmod((from + "/empty").c_str(), 0444), 0);
 
-    ViewBytes frame;
-    ASSERT_TRUE(PackView(from, frame));
+    std::vector<uint8_t> frame = Pack(from);
     EXPECT_EQ(ViewFrameLength(frame.data()), frame.size());
-    ASSERT_TRUE(UnpackView(frame.data(), frame.size(), to));
-    EXPECT_EQ(ReadAll(("Z:" + to + "/sub/a.txt").c_str()), "alpha");
+    // Pieces that split headers, paths and file data anywhere.
+    ASSERT_TRUE(Unpack(frame, to, 7));
+    EXPECT_EQ(ReadAll(("Z:" + to + "/sub/big.bin").c_str()), big);
     struct stat st;
-    EXPECT_EQ(stat((to + "/empty").c_str(), &st), 0);
+    ASSERT_EQ(stat((to + "/empty").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 0);
 
     // A flipped payload byte fails the CRC; random bytes are no frame.
-    ViewBytes damaged = frame;
-    damaged.back() ^= 1;
+    std::vector<uint8_t> damaged = frame;
+    damaged[frame.size() - 10] ^= 1;
     std::string third = UnixFolder("third");
-    EXPECT_FALSE(UnpackView(damaged.data(), damaged.size(), third));
+    EXPECT_FALSE(Unpack(damaged, third, 4096));
     std::vector<uint8_t> noise(64, 0x5A);
     EXPECT_EQ(ViewFrameLength(noise.data()), 0u);
 
+    // The wipe also takes read-only files and folders.
+    ASSERT_EQ(chmod((from + "/sub").c_str(), 0500), 0);
     WipeTree(from);
     WipeTree(to);
     WipeTree(third);
     EXPECT_NE(stat(from.c_str(), &st), 0);
+    EXPECT_NE(stat(to.c_str(), &st), 0);
 }
 
 TEST_F(QdskStandin, FramePathsCannotLeaveTheView)
@@ -62,24 +99,64 @@ TEST_F(QdskStandin, FramePathsCannotLeaveTheView)
     std::string inner = root + "/view";
     ASSERT_EQ(mkdir(inner.c_str(), 0700), 0);
     std::string src = UnixFolder("src");
-    FILE *f = fopen((src + "/xx.txt").c_str(), "w");
-    fputs("x", f);
-    fclose(f);
-    ViewBytes frame;
-    ASSERT_TRUE(PackView(src, frame));
+    ASSERT_TRUE(WriteAll(("Z:" + src + "/xx.txt").c_str(), "x"));
+    std::vector<uint8_t> frame = Pack(src);
     // Rename the entry "xx.txt" to "../x.t" and give the frame a matching
     // CRC: only the path check stands in the way.
-    size_t at = 32 + 15;
+    size_t at = VIEW_FRAME_HEADER + VIEW_ENTRY_HEADER;
     ASSERT_EQ(std::string(frame.begin() + at, frame.begin() + at + 6), "xx.txt");
     memcpy(&frame[at], "../x.t", 6);
     uint32_t crc = Crc32(frame.data() + 32, frame.size() - 32);
     for (int i = 0; i < 4; ++i)
         frame[24 + i] = uint8_t(crc >> (8 * i));
-    EXPECT_FALSE(UnpackView(frame.data(), frame.size(), inner));
+    EXPECT_FALSE(Unpack(frame, inner, 1000));
     struct stat st;
     EXPECT_NE(stat((root + "/x.t").c_str(), &st), 0);
     WipeTree(root);
     WipeTree(src);
+}
+
+// Every mode, encrypted piece by piece, gives what the whole area in one
+// piece gives, and decrypts back.
+TEST_F(QdskStandin, AreaCipherStreamsEveryMode)
+{
+    struct Case {
+        int32_t mode, algorithm;
+    } cases[] = {{MODE_XTS, 1}, {MODE_LRW, 1}, {MODE_LRW, 9}, {MODE_CBC, 2}, {MODE_CBC, 10},
+                 {MODE_OUTER_CBC, 5}, {MODE_INNER_CBC, 13}};
+    uint8_t keyArea[256];
+    for (int i = 0; i < 256; ++i)
+        keyArea[i] = uint8_t(i * 13 + 1);
+    int tested = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << " algorithm " << c.algorithm);
+        QdskPassword pw = Password("pw");
+        uint8_t header[VOLUME_HEADER_SIZE];
+        QdskCryptoContext *key = nullptr;
+        if (!IsModeAllowed(c.algorithm, c.mode))
+            continue;
+        ASSERT_EQ(BuildVolumeHeader(false, header, c.algorithm, c.mode, &pw, 1, keyArea, &key, 1 << 20, 0, 0,
+                                    1 << 20, 0x0600, 0, false),
+                  VOLUME_OK);
+        std::vector<uint8_t> plain(6144);
+        for (size_t i = 0; i < plain.size(); ++i)
+            plain[i] = uint8_t(i * 7 + i / 256);
+        std::vector<uint8_t> whole = plain;
+        ASSERT_TRUE(EncryptVolumeBuffer(whole.data(), whole.size(), key));
+        EXPECT_NE(whole, plain);
+        ++tested;
+        AreaCipher tail(key, true);
+        std::vector<uint8_t> again = plain;
+        ASSERT_TRUE(tail.Next(again.data(), 512));
+        ASSERT_TRUE(tail.Next(again.data() + 512, again.size() - 512));
+        EXPECT_EQ(again, whole);
+        AreaCipher back(key, false);
+        ASSERT_TRUE(back.Next(again.data(), 3072));
+        ASSERT_TRUE(back.Next(again.data() + 3072, 3072));
+        EXPECT_EQ(again, plain);
+        ReleaseCryptoContext(key);
+    }
+    EXPECT_GE(tested, 5);
 }
 
 TEST_F(QdskStandin, OpenFileCheckSeesDescriptorsUnderTheFolder)
@@ -125,31 +202,51 @@ TEST_F(QdskStandin, RequestsCheckTheirRecords)
     EXPECT_EQ(req.ResultCode, 23);
 }
 
-TEST_F(QdskStandin, ViewIsPrivateAndOrphanedViewsAreWiped)
+// Views are kept on tmpfs only, private to the user; a view left by a
+// process that is gone is never wiped unless it was saved into its own
+// container (the killed-process scenario shows that saving).
+TEST_F(QdskStandin, ViewIsPrivateOnTmpfsAndOtherOrphansStay)
 {
-    std::string runtime = UnixFolder("runtime");
-    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
-    // A view left by a process that is gone (no such pid).
-    std::string orphan = runtime + "/qdsk-view-99999999-abcdef";
-    ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
-    FILE *f = fopen((orphan + "/left.txt").c_str(), "w");
-    fputs("left behind", f);
-    fclose(f);
+    std::string onDisk = UnixFolder("runtime");
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", onDisk.c_str(), 1), 0);
+    char pattern[] = "/dev/shm/vg-standin-runtime-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    std::string runtime = pattern;
+    // Views of processes that are gone (no such pid): one of another
+    // container, one without an owner record.
+    std::string other = runtime + "/qdsk-view-99999999-abcdef", bare = runtime + "/qdsk-view-99999998-abcdef";
+    for (const std::string &orphan : {other, bare}) {
+        ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
+        ASSERT_TRUE(WriteAll(("Z:" + orphan + "/left.txt").c_str(), "left behind"));
+    }
+    ASSERT_TRUE(WriteAll(("Z:" + other + ".owner").c_str(), "/elsewhere/vdisk.dat\n3 0 0 0\n"));
 
     ASSERT_EQ(ConnectDriver(), 0u);
     ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
     int drive = FirstFreeDrive();
     ASSERT_EQ(Mount(drive, "pw"), 1);
-    struct stat st;
-    EXPECT_NE(stat(orphan.c_str(), &st), 0) << "the orphaned view is wiped";
     char view[1024];
     QdskStandinViewFolder(drive, view, sizeof(view));
+    EXPECT_NE(std::string(view).rfind(onDisk, 0), 0u) << "a runtime folder on disk is not used: " << view;
+    RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
+
+    ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    QdskStandinViewFolder(drive, view, sizeof(view));
     EXPECT_EQ(std::string(view).rfind(runtime + "/qdsk-view-", 0), 0u) << view;
+    struct stat st;
     ASSERT_EQ(stat(view, &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(ReadAll(("Z:" + other + "/left.txt").c_str()), "left behind");
+    EXPECT_EQ(ReadAll(("Z:" + bare + "/left.txt").c_str()), "left behind");
     RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
+    EXPECT_NE(stat(view, &st), 0) << "the saved view is wiped";
     unsetenv("XDG_RUNTIME_DIR");
+    WipeTree(other);
+    WipeTree(bare);
+    unlink((other + ".owner").c_str());
     rmdir(runtime.c_str());
+    rmdir(onDisk.c_str());
 }
 
 }  // namespace

@@ -13,6 +13,8 @@
 #include "crypto/cipher_tables.h"
 #include "crypto/crypto_init.h"
 #include "crypto/random_pool.h"
+#include "standin/qdsk/area_cipher.h"
+#include "standin/qdsk/fresh_mark.h"
 #include "standin/qdsk/qdsk_standin.h"
 #include "volume/driver_control.h"
 #include "volume/mount.h"
@@ -31,28 +33,48 @@ inline QdskPassword Password(const char *text)
 }
 
 // A container with its primary header opened by primary and its backup by
-// backup (same master key); dataSize bytes of data area between them.
-inline bool MakeContainer(const char *path, const char *primary, const char *backup, uint64_t dataSize = 1 << 20)
+// backup (same master key); dataSize bytes of data area between them, which
+// start with the fresh-container mark when fresh is set (random-looking
+// bytes otherwise). Other modes than XTS get a fixed key area. Written in
+// pieces and sparse, so that large containers cost neither memory nor disk.
+inline bool MakeContainer(const char *path, const char *primary, const char *backup, uint64_t dataSize = 1 << 20,
+                          int32_t mode = MODE_XTS, int32_t algorithm = 1, bool fresh = true)
 {
     const uint64_t area = 131072;
     QdskPassword p1 = Password(primary), p2 = Password(backup);
     uint8_t h1[VOLUME_HEADER_SIZE], h2[VOLUME_HEADER_SIZE];
+    uint8_t keyArea[256];
+    for (int i = 0; i < 256; ++i)
+        keyArea[i] = uint8_t(i * 37 + 11);
     QdskCryptoContext *key = nullptr;
-    bool ok = BuildVolumeHeader(false, h1, 1, MODE_XTS, &p1, 1, nullptr, &key, dataSize, 0, area, dataSize, 0x0600,
-                                0, false) == VOLUME_OK &&
-              BuildVolumeHeader(false, h2, 1, MODE_XTS, &p2, 1, key->masterKey, nullptr, dataSize, 0, area,
+    bool ok = BuildVolumeHeader(false, h1, algorithm, mode, &p1, 1, mode == MODE_XTS ? nullptr : keyArea, &key,
+                                dataSize, 0, area, dataSize, 0x0600, 0, false) == VOLUME_OK &&
+              BuildVolumeHeader(false, h2, algorithm, mode, &p2, 1, key->masterKey, nullptr, dataSize, 0, area,
                                 dataSize, 0x0600, 0, false) == VOLUME_OK;
+    std::vector<uint8_t> first(65536, 0x5A);
+    if (ok && fresh) {
+        memcpy(first.data(), FreshMark(), FRESH_MARK_SIZE);
+        AreaCipher cipher(key, true);
+        ok = cipher.Next(first.data(), first.size());
+    }
     ReleaseCryptoContext(key);
     if (!ok)
         return false;
     HANDLE f = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE)
         return false;
-    std::vector<uint8_t> bytes(size_t(2 * area + dataSize), 0x5A);
-    memcpy(bytes.data(), h1, sizeof(h1));
-    memcpy(bytes.data() + area + dataSize, h2, sizeof(h2));
-    DWORD written = 0;
-    ok = WriteFile(f, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+    auto put = [&](uint64_t at, const void *data, DWORD n) {
+        LARGE_INTEGER to;
+        to.QuadPart = LONGLONG(at);
+        DWORD written = 0;
+        return SetFilePointerEx(f, to, nullptr, FILE_BEGIN) && WriteFile(f, data, n, &written, nullptr) &&
+               written == n;
+    };
+    ok = put(0, h1, sizeof h1) && put(area, first.data(), DWORD(dataSize < first.size() ? dataSize : first.size())) &&
+         put(area + dataSize, h2, sizeof h2);
+    LARGE_INTEGER end;
+    end.QuadPart = LONGLONG(2 * area + dataSize);
+    ok = ok && SetFilePointerEx(f, end, nullptr, FILE_BEGIN) && SetEndOfFile(f);
     CloseHandle(f);
     return ok;
 }

@@ -1,0 +1,278 @@
+// The driver stand-in keeps every byte written to a volume: one scenario per
+// way of losing it (read-only container, unreadable data area, killed
+// process, no space, symbolic link, large container in an older mode; too
+// many files for the volume is VolumeMount.ViewTooBigForTheVolumeStaysMounted).
+#include "volume_support.h"
+
+#include <dlfcn.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "standin/qdsk/view_archive.h"
+#include "volume/driver_seam.h"
+#include "volume/volume_error_table.h"
+
+using namespace volume_test;
+
+int RunStandinChild(const char *container);
+
+namespace {
+
+class QdskKeeping : public VolumeTest {
+protected:
+    std::string On(int drive, const char *name) { return std::string(1, char('A' + drive)) + ":\\" + name; }
+    int Dismount(int drive)
+    {
+        int result = -1;
+        RunAnswering([&] { result = DismountVolume(nullptr, drive, FALSE); });
+        return result;
+    }
+};
+
+std::string UnixOf(const std::string &dos)
+{
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, dos.c_str(), -1, wide, MAX_PATH);
+    char *p = wine_get_unix_file_name(wide);
+    std::string s = p ? p : "";
+    HeapFree(GetProcessHeap(), 0, p);
+    return s;
+}
+
+uint64_t PeakMemoryKiB()
+{
+    FILE *f = fopen("/proc/self/status", "r");
+    char line[256];
+    unsigned long long kib = 0;
+    while (f && fgets(line, sizeof line, f))
+        if (sscanf(line, "VmHWM: %llu kB", &kib) == 1)
+            break;
+    if (f)
+        fclose(f);
+    return kib;
+}
+
+TEST_F(QdskKeeping, ReadOnlyContainerGivesReadOnlyDrive)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "kept.txt").c_str(), "written while writable"));
+    ASSERT_EQ(Dismount(drive), 0);
+
+    // The container can only be read: the drive is read-only, writes fail
+    // where they are made, and the files are there.
+    MountOptions options = {};
+    options.ReadOnly = 1;
+    QdskPassword pw = Password("pw");
+    int result = -1;
+    RunAnswering([&] { result = MountVolume(nullptr, drive, container.c_str(), &pw, FALSE, FALSE, &options, TRUE); });
+    ASSERT_EQ(result, 1);
+    EXPECT_EQ(ReadAll(On(drive, "kept.txt").c_str()), "written while writable");
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+    struct stat st;
+    ASSERT_EQ(stat((std::string(view) + "/kept.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u) << "the view's files are read-only";
+    if (!WriteAll(On(drive, "kept.txt").c_str(), "overwritten")) {
+        EXPECT_EQ(ReadAll(On(drive, "kept.txt").c_str()), "written while writable");
+        EXPECT_EQ(Dismount(drive), 0);
+        return;
+    }
+    // A process with every right (root) gets past the file modes: what it
+    // wrote is not thrown away, the dismount refuses and says why.
+    EXPECT_EQ(Dismount(drive), VOLUME_SAVE_NOT_WRITABLE);
+    EXPECT_TRUE(GetLogicalDrives() & (1u << drive));
+    EXPECT_EQ(ReadAll(On(drive, "kept.txt").c_str()), "overwritten");
+    QdskStandinReset();
+    EXPECT_EQ(stat(view, &st), 0) << "the reset keeps the view it could not save";
+    WipeTree(view);
+    unlink((std::string(view) + ".owner").c_str());
+}
+
+TEST_F(QdskKeeping, UnreadableDataAreaIsRefusedAndUntouched)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    // A data area without the stand-in's frame or the fresh mark, as a file
+    // system made elsewhere would be.
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw", 1 << 20, MODE_XTS, 1, false));
+    std::string before = ReadAll(container.c_str());
+    std::vector<Box> boxes;
+    int drive = FirstFreeDrive();
+    EXPECT_EQ(Mount(drive, "pw", TRUE, &boxes), 0);
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes.back().text, Text(GetString("ERR_VOLUME_CONTENTS_UNREADABLE")));
+    EXPECT_FALSE(GetLogicalDrives() & (1u << drive));
+    QdskStandinReset();
+    EXPECT_EQ(ReadAll(container.c_str()), before) << "not a byte of the container changed";
+}
+
+TEST_F(QdskKeeping, KilledProcessLosesNothing)
+{
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    std::string ready = folder + "ready.txt";
+    Dl_info self = {};
+    ASSERT_NE(dladdr(reinterpret_cast<void *>(&RunStandinChild), &self), 0);
+    WCHAR line[1024];
+    WCHAR *dos = wine_get_dos_file_name(self.dli_fname);
+    ASSERT_NE(dos, nullptr);
+    wsprintfW(line, L"\"%s\" --standin-child \"%hs\"", dos, container.c_str());
+    HeapFree(GetProcessHeap(), 0, dos);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    std::string view;
+    for (int i = 0; i < 600 && view.empty(); ++i) {
+        Sleep(100);
+        view = ReadAll(ready.c_str());
+    }
+    ASSERT_FALSE(view.empty()) << "the child mounted and wrote";
+    int pid = 0, drive = -1;
+    if (sscanf(view.c_str(), "%d %d", &drive, &pid) != 2 || pid <= 0) {
+        TerminateProcess(pi.hProcess, 1);
+        FAIL() << view;
+    }
+    // While the other process has it mounted (with shared access), this one
+    // may not, even when it asks for shared access too: two views of one
+    // container would overwrite each other's saves.
+    EXPECT_EQ(ConnectDriver(), 0u);
+    std::vector<Box> boxes;
+    EXPECT_EQ(Mount(FirstFreeDrive(), "pw", TRUE, &boxes, {IDYES}), 0);
+    EXPECT_EQ(boxes.size(), 2u);
+    if (boxes.size() == 2) {
+        EXPECT_EQ(boxes[1].text, u"您试图要加载的加密卷已经载入。") << "after the question whether to share";
+    }
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
+    CloseHandle(pi.hProcess);
+
+    // A new mount of the same container: what the killed process wrote is
+    // there, and its left-over view and drive are gone.
+    int again = FirstFreeDrive();
+    ASSERT_EQ(Mount(again, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(again, "docs\\note.txt").c_str()), "written before the kill");
+    EXPECT_EQ(ReadAll(On(again, "second.bin").c_str()), std::string(70000, 's'));
+    if (again != drive) {
+        EXPECT_FALSE(GetLogicalDrives() & (1u << drive)) << "the dead process's drive is cleared";
+    }
+    EXPECT_EQ(Dismount(again), 0);
+    DeleteFileA(ready.c_str());
+}
+
+TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
+{
+    // The container on a small file system of its own.
+    std::string tiny = folder.substr(0, folder.size() - 1) + "-tiny";
+    ASSERT_TRUE(CreateDirectoryA(tiny.c_str(), nullptr));
+    std::string mountPoint = UnixOf(tiny);
+    if (system(("mount -t tmpfs -o size=2m tmpfs '" + mountPoint + "' 2>/dev/null").c_str()) != 0) {
+        RemoveDirectoryA(tiny.c_str());
+        GTEST_SKIP() << "mounting a tiny tmpfs needs root";
+    }
+    container = tiny + "\\vdisk.dat";
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "work.txt").c_str(), "a session's work"));
+
+    // 1.25 MiB container, 0.75 MiB free: no room for the new copy.
+    std::vector<Box> boxes = RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 0); });
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, Text(GetString("ERR_VOLUME_SAVE_NO_SPACE"))) << "the cause, then that the drive stays";
+    EXPECT_NE(boxes[0].text.find(u"空间不足"), std::u16string::npos);
+    EXPECT_TRUE(GetLogicalDrives() & (1u << drive));
+    EXPECT_EQ(ReadAll(On(drive, "work.txt").c_str()), "a session's work");
+    EXPECT_EQ(Dismount(drive), VOLUME_SAVE_NO_SPACE);
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((tiny + "\\*.qdsk-new").c_str(), &found);
+    EXPECT_EQ(h, INVALID_HANDLE_VALUE) << "no half-written copy is left";
+    if (h != INVALID_HANDLE_VALUE)
+        FindClose(h);
+
+    // With room, a later dismount saves everything.
+    ASSERT_EQ(system(("mount -o remount,size=8m '" + mountPoint + "'").c_str()), 0);
+    EXPECT_EQ(Dismount(drive), 0);
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(drive, "work.txt").c_str()), "a session's work");
+    EXPECT_EQ(Dismount(drive), 0);
+    DeleteFileA(container.c_str());
+    system(("umount '" + mountPoint + "'").c_str());
+    RemoveDirectoryA(tiny.c_str());
+}
+
+TEST_F(QdskKeeping, SymlinkedContainerIsWrittenThrough)
+{
+    std::string target = folder + "real.dat";
+    ASSERT_TRUE(MakeContainer(target.c_str(), "pw", "pw"));
+    std::string realUnix = UnixOf(target);
+    std::string link = UnixOf(container);
+    ASSERT_EQ(symlink(realUnix.c_str(), link.c_str()), 0);
+    ASSERT_EQ(ConnectDriver(), 0u);
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "through.txt").c_str(), "via the link"));
+    EXPECT_EQ(Dismount(drive), 0);
+    struct stat st;
+    ASSERT_EQ(lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(drive, "through.txt").c_str()), "via the link");
+    EXPECT_EQ(Dismount(drive), 0);
+    unlink(link.c_str());
+    DeleteFileA(target.c_str());
+}
+
+// 256 MiB in an older mode (Serpent, CBC): the area is streamed, so memory
+// grows by far less than the files written, let alone the container.
+TEST_F(QdskKeeping, LargeOlderModeContainerStreams)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw", 256ull << 20, MODE_CBC, 2));
+    std::string payload(24 << 20, 0);
+    for (size_t i = 0; i < payload.size(); i += 4096)
+        payload[i] = char(i >> 12);
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "large.bin").c_str(), payload));
+    uint64_t before = PeakMemoryKiB();
+    EXPECT_EQ(Dismount(drive), 0);
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    uint64_t after = PeakMemoryKiB();
+    EXPECT_LT(after - before, 12u * 1024) << "peak grew by " << (after - before) << " KiB";
+    EXPECT_TRUE(ReadAll(On(drive, "large.bin").c_str()) == payload);
+    EXPECT_EQ(Dismount(drive), 0);
+}
+
+}  // namespace
+
+// The second process of KilledProcessLosesNothing: mounts the container,
+// writes, says where, and waits to be killed.
+int RunStandinChild(const char *container)
+{
+    SetPreferredLanguage("zh-cn");
+    if (LoadLanguage() != 1 || !InitCrypto() || !OpenRandomPool() || ConnectDriver() != 0)
+        return 2;
+    PrivacyHandOver = [](HWND, int) {};
+    QdskPassword pw = Password("pw");
+    MountOptions options = {};
+    int drive = FirstFreeDrive();
+    if (MountVolume(nullptr, drive, container, &pw, FALSE, TRUE, &options, TRUE) != 2)
+        return 3;
+    std::string root = std::string(1, char('A' + drive)) + ":\\";
+    CreateDirectoryA((root + "docs").c_str(), nullptr);
+    if (!WriteAll((root + "docs\\note.txt").c_str(), "written before the kill") ||
+        !WriteAll((root + "second.bin").c_str(), std::string(70000, 's')))
+        return 4;
+    std::string ready = container;
+    ready = ready.substr(0, ready.rfind('\\') + 1) + "ready.txt";
+    char text[64];
+    wsprintfA(text, "%d %d", drive, int(getpid()));
+    WriteAll(ready.c_str(), text);
+    Sleep(INFINITE);
+    return 0;
+}
