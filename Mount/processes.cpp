@@ -34,22 +34,22 @@ static void ForEachProcess(Visit visit)
 // desktop and the notification area from every program of the session, and
 // the one that next opens a window would start it again with its own
 // standard handles. On Windows the desktop window belongs to the system.
-static DWORD DesktopProcessId(void)
+static BOOL IsWineDesktopProcess(HANDLE process)
 {
 #ifdef __WINE__
-    DWORD id = 0;
-    GetWindowThreadProcessId(GetDesktopWindow(), &id);
-    return id;
+    DWORD desktop = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktop);
+    return desktop && GetProcessId(process) == desktop;
 #else
-    return 0;
+    (void)process;
+    return FALSE;
 #endif
 }
 
 void EndExplorerProcesses(void)
 {
-    DWORD desktop = DesktopProcessId();
-    ForEachProcess([desktop](HANDLE process, const WCHAR *path) {
-        if (StrRStrIW(path, nullptr, L"explorer.exe") && (!desktop || GetProcessId(process) != desktop))
+    ForEachProcess([](HANDLE process, const WCHAR *path) {
+        if (StrRStrIW(path, nullptr, L"explorer.exe") && !IsWineDesktopProcess(process))
             TerminateProcess(process, 0);
         return TRUE;
     });
