@@ -2,8 +2,11 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(VG_MINGW i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${VG_MINGW}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${VG_MINGW}-g++-posix)
+# The win32 thread model: the posix one links winpthread, which imports
+# functions that Windows 2000 and XP lack. The program's threads are Win32
+# threads; no C++ thread library is used in this build.
+set(CMAKE_C_COMPILER ${VG_MINGW}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${VG_MINGW}-g++-win32)
 set(CMAKE_RC_COMPILER ${VG_MINGW}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${VG_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

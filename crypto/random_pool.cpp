@@ -3,7 +3,7 @@
 #include <gcrypt.h>
 
 #include <chrono>
-#include <mutex>
+#include "crypto/pool_lock.h"
 
 #include "crypto/crypto_init.h"
 #include "crypto/kdf.h"
@@ -81,7 +81,6 @@ void PoolInvert(EntropyPool &pool)
 
 namespace {
 
-std::recursive_mutex PoolLock;
 EntropyPool Pool = {nullptr, 0, 0, 1, true};  // RIPEMD-160 stirs by default
 bool DeepPollDone = false;
 bool QuickPollEnabled = true;
@@ -133,13 +132,13 @@ const RandomPollers &CurrentPollers() { return Pollers ? *Pollers : BuiltInPolle
 
 void SetRandomPollers(const RandomPollers *pollers)
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     Pollers = pollers;
 }
 
 bool OpenRandomPool()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     if (Pool.bytes != nullptr)
         return true;
     Pool.bytes = static_cast<uint8_t *>(AllocateLockedMemory(RANDOM_POOL_SIZE));
@@ -151,7 +150,7 @@ bool OpenRandomPool()
 
 void CloseRandomPool()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     FreeLockedMemory(Pool.bytes, RANDOM_POOL_SIZE);
     Pool.bytes = nullptr;
     Pool.writeCursor = 0;
@@ -161,43 +160,43 @@ void CloseRandomPool()
 
 bool IsRandomPoolOpen()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     return Pool.bytes != nullptr;
 }
 
 void SetMixHash(int32_t prf)
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     if (MixHashDigestSize(prf) != 0)
         Pool.mixHash = prf;
 }
 
 int32_t GetMixHash()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     return Pool.mixHash;
 }
 
 void SetMixEnabled(bool enabled)
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     Pool.mixEnabled = enabled;
 }
 
 void SetQuickPollEnabled(bool enabled)
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     QuickPollEnabled = enabled;
 }
 
 bool IsQuickPollEnabled()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     return QuickPollEnabled;
 }
 
-void LockRandomPool() { PoolLock.lock(); }
-void UnlockRandomPool() { PoolLock.unlock(); }
+void LockRandomPool() { PoolLockEnter(); }
+void UnlockRandomPool() { PoolLockLeave(); }
 
 void RandomAddByte(uint8_t value)
 {
@@ -235,13 +234,13 @@ void RandomQuickPoll()
 
 uint32_t RandomWriteCursor()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     return Pool.writeCursor;
 }
 
 uint32_t RandomReadCursor()
 {
-    std::lock_guard<std::recursive_mutex> guard(PoolLock);
+    PoolLockGuard guard;
     return Pool.readCursor;
 }
 
@@ -249,9 +248,9 @@ bool GetRandomBytes(uint8_t *buffer, size_t length, bool forceDeepPoll)
 {
     if (buffer == nullptr && length != 0)
         return false;
-    PoolLock.lock();
+    PoolLockEnter();
     if (Pool.bytes == nullptr || MixHashDigestSize(Pool.mixHash) == 0) {
-        PoolLock.unlock();
+        PoolLockLeave();
         return false;
     }
     bool result = true;
@@ -269,7 +268,7 @@ bool GetRandomBytes(uint8_t *buffer, size_t length, bool forceDeepPoll)
         // Released before the message box: its message loop runs the input
         // hooks on this thread, and they take the lock.
         void (*report)(const char *) = CurrentPollers().reportError;
-        PoolLock.unlock();
+        PoolLockLeave();
         report("ERR_NOT_ENOUGH_RANDOM_DATA");
         return false;
     }
@@ -278,6 +277,6 @@ bool GetRandomBytes(uint8_t *buffer, size_t length, bool forceDeepPoll)
     PoolInvert(Pool);
     RandomQuickPoll();
     PoolXorOut(Pool, buffer, length);
-    PoolLock.unlock();
+    PoolLockLeave();
     return result;
 }

@@ -54,11 +54,7 @@ _aligned_malloc (XP)
 _fseeki64 (Vista)
 _ftelli64 (Vista)"
 # Known exceptions, per PE file ("file function"): to be removed, not added to.
-# Veilguard.exe links libwinpthread statically through the posix thread model
-# of its compiler, which imports these.
-KNOWN_NEWER="Veilguard.exe GetTickCount64
-Veilguard.exe AddVectoredExceptionHandler
-Veilguard.exe RemoveVectoredExceptionHandler"
+KNOWN_NEWER=""
 
 # The files the program opens beside itself that the package carries. Not
 # carried: vdisk.dat (the user's container), qdsk.sys and qdsk-x64.sys (the
