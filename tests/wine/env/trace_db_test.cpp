@@ -451,6 +451,13 @@ TEST(SwitchDatabase, TemplateCopiedOnceThenKept)
     // No drive string of the right form: nothing opens.
     EXPECT_NE(OpenSwitchDatabaseFrom(L"S", templates), SQLITE_OK);
     EXPECT_EQ(g_traceDb, nullptr);
+
+    // Without a template there is nothing to open, and no empty database
+    // without tables is left for the next switch to fail on.
+    ASSERT_TRUE(DeleteFileW(L"S:\\fest.sys"));
+    EXPECT_NE(OpenSwitchDatabaseFrom(L"S:", L"C:\\no-such-folder"), SQLITE_OK);
+    EXPECT_EQ(g_traceDb, nullptr);
+    EXPECT_FALSE(FileExists(L"S:\\fest.sys"));
 }
 
 TEST(TraceStartup, WholeStepLoadsEverythingOrReportsTheSqlError)
