@@ -89,7 +89,7 @@ if [ -s "$work/fest.sys" ] && [ -n "$(sqlite3 "$work/fest.sys" .tables 2>/dev/nu
 else
   fail "fest.sys is not a database with tables"
 fi
-if zipinfo "$work/mani.sys" 2>/dev/null | grep -qE '^-.* [BT][-lxX] '; then
+if zipinfo "$work/mani.sys" 2>/dev/null | grep -E '^-.* [BT][-lxX] ' >/dev/null; then
   pass "mani.sys is an encrypted zip archive"
 else
   fail "mani.sys is not an encrypted zip archive"
@@ -105,8 +105,8 @@ packaged=$(for p in "${pes[@]}"; do basename "$p"; done | lower)
 
 for pe in "${pes[@]}"; do
   name=$(basename "$pe")
-  if "$objdump" -f "$pe" 2>/dev/null | grep -q 'file format pei-i386' &&
-     "$objdump" -f "$pe" | grep -q 'architecture: i386'; then
+  if "$objdump" -f "$pe" 2>/dev/null | grep 'file format pei-i386' >/dev/null &&
+     "$objdump" -f "$pe" | grep 'architecture: i386' >/dev/null; then
     pass "$name is a 32-bit x86 PE file"
   else
     fail "$name is not a 32-bit x86 PE file"

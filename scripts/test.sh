@@ -62,7 +62,7 @@ else
   tail -30 "$logs/win32-deps.log"
 fi
 if [ "$win32_deps" -eq 1 ] && build_preset win32; then
-  if i686-w64-mingw32-objdump -f build/win32/bin/Veilguard.exe 2>/dev/null | grep -q 'file format pei-i386'; then
+  if i686-w64-mingw32-objdump -f build/win32/bin/Veilguard.exe 2>/dev/null | grep 'file format pei-i386' >/dev/null; then
     pass "win32 Veilguard.exe is PE32 i386"
   else
     fail "win32 Veilguard.exe is not a PE32 i386 executable"
