@@ -7,6 +7,4 @@
 BOOL StartupLogin(HWND, char, const char *) { return FALSE; }
 int Login(HWND, int) { return 0; }
 int Logoff(HWND, BOOL, BOOL, int, DWORD) { return 1; }
-BOOL CloseTracedApplications(HWND, int) { return TRUE; }
 void ChangePassword(HWND) {}
-void ShowCleanTraceDialog(void) {}
