@@ -151,18 +151,18 @@ bool IsFileType(BYTE type)
     return type == 23 || type == 25 || type == 28 || (found != 0 && type == found);
 }
 
-// The system handle table (free with HeapFree), or null. The table may grow
-// between asking its size and reading it: a few more tries with room to
-// spare.
+// The system handle table (free with HeapFree), or null. Windows tells the
+// size it needs in answer to a small buffer; Wine answers 0 there, so without
+// an answer the buffer starts at 64 KB. The table may grow between asking
+// and reading: each failed read doubles the room, up to 64 MB.
 SystemHandleTable *ReadHandleTable(NtQuerySystemInformationFn query)
 {
     BYTE probe[20];
     ULONG needed = 0;
-    query(kSystemHandleInformation, probe, sizeof probe, &needed);
-    if (needed == 0)
-        return nullptr;
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        ULONG size = needed + needed / 4 + 4096;
+    if (query(kSystemHandleInformation, probe, sizeof probe, &needed) == 0)
+        needed = sizeof probe;
+    ULONG size = needed ? needed + needed / 4 + 4096 : 65536;
+    while (size <= (64u << 20)) {
         SystemHandleTable *table = static_cast<SystemHandleTable *>(HeapAlloc(GetProcessHeap(), 0, size));
         if (!table)
             return nullptr;
@@ -170,10 +170,7 @@ SystemHandleTable *ReadHandleTable(NtQuerySystemInformationFn query)
         if (query(kSystemHandleInformation, table, size, &returned) == 0)
             return table;
         HeapFree(GetProcessHeap(), 0, table);
-        if (returned > needed)
-            needed = returned;
-        else
-            needed = size * 2;
+        size = returned > size ? returned + returned / 4 : size * 2;
     }
     return nullptr;
 }
@@ -204,13 +201,16 @@ BYTE FileObjectTypeNumber(void)
     NtQuerySystemInformationFn query = NtQuerySystemInformationEntry();
     if (!query)
         return 0;
-    WCHAR self[MAX_PATH];
-    if (!GetModuleFileNameW(nullptr, self, MAX_PATH))
+    // A scratch file of our own, gone again when its handle closes.
+    WCHAR folder[MAX_PATH], path[MAX_PATH];
+    if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"VGH", 0, path))
         return 0;
-    HANDLE file = CreateFileW(self, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DeleteFileW(path);
         return 0;
+    }
     BYTE type = 0;
     SystemHandleTable *table = ReadHandleTable(query);
     if (table) {
@@ -301,7 +301,13 @@ BOOL CloseRemoteHandle(const OpenFileHandle &record)
     if (!process)
         return FALSE;
     HANDLE remote = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(record.Handle));
-    DuplicateHandle(process, remote, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
+    // Closing the source needs a target under Wine (without one the owner's
+    // handle stays): take the handle over into this process and close it.
+    HANDLE taken = nullptr;
+    DuplicateHandle(process, remote, GetCurrentProcess(), &taken, 0, FALSE,
+                    DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
+    if (taken)
+        CloseHandle(taken);
     HANDLE copy = nullptr;
     BOOL stillThere = DuplicateHandle(process, remote, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
     if (stillThere && copy)
