@@ -61,7 +61,10 @@ inline void InitCleanUi()
     InitCommonControlsEx(&icc);
     SetPreferredLanguage("zh-cn");
     LoadLanguage();
-    InitApplication(GetModuleHandleW(nullptr));
+    // The volume tests' set-up may have registered the dialog class already.
+    WNDCLASSEXW known = {sizeof known};
+    if (!GetClassInfoExW(GetModuleHandleW(nullptr), L"CustomDlg", &known))
+        InitApplication(GetModuleHandleW(nullptr));
 }
 
 // A hidden list control on this thread, attached as the dialog's list.
