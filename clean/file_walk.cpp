@@ -231,10 +231,15 @@ void WalkFolder(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *op
             return;
     }
     int folderEnd = lstrlenW(g_walkPath);
-    if ((!top || options->processTopFiles) && pattern && pattern[0])
+    // A recursive rule for every file: files and sub-folders come from one
+    // enumeration of the folder instead of two.
+    bool everyFile = pattern && (lstrcmpW(pattern, L"*.*") == 0 || lstrcmpW(pattern, L"*") == 0);
+    bool filesHere = (!top || options->processTopFiles) && pattern && pattern[0];
+    if (filesHere && !(everyFile && options->recurse))
         WalkFiles(folderEnd, pattern, options, list, counters, remove);
     if (!options->recurse || g_cleanAbort)
         return;
+    bool filesInPass = filesHere && everyFile;
     if (!PutAt(folderEnd, L"*.*"))
         return;
     WIN32_FIND_DATAW find;
@@ -243,10 +248,19 @@ void WalkFolder(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *op
     if (h == INVALID_HANDLE_VALUE)
         return;
     do {
+        if (!(find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            if (!filesInPass || Skipped(find, options) || !PutAt(folderEnd, find.cFileName))
+                continue;
+            if (ProcessTraceFile(g_walkPath, list, options, &find, remove)) {
+                counters->count += 1;
+                counters->size += (static_cast<UINT64>(find.nFileSizeHigh) << 32) + find.nFileSizeLow;
+            }
+            g_walkPath[folderEnd] = 0;
+            continue;
+        }
         // Junctions and links lead elsewhere (or back up the tree): never
         // followed.
-        if (!(find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDots(find.cFileName) ||
-            (find.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        if (IsDots(find.cFileName) || (find.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
             continue;
         int nameLength = lstrlenW(find.cFileName);
         if (!PutAt(folderEnd, find.cFileName, nameLength) || !PutAt(folderEnd + nameLength, L"\\"))
