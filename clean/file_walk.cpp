@@ -90,7 +90,7 @@ bool TakenBefore(const Mask *masks, int index, const WCHAR *name)
     for (int j = 0; j < index; ++j) {
         const Mask &m = masks[j];
         if (m.folderEnd != masks[index].folderEnd ||
-            CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, m.text, m.folderEnd, masks[index].text,
+            CompareStringW(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT), NORM_IGNORECASE, m.text, m.folderEnd, masks[index].text,
                            m.folderEnd) != CSTR_EQUAL)
             continue;
         WCHAR spec[MAX_PATH];

@@ -65,7 +65,7 @@ bool Covers(const WCHAR *folder, const WCHAR *protectedPath, int from)
     int plength = lstrlenW(protectedPath) - from;
     if (length <= 0 || plength < length)
         return false;
-    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, folder + from, length, protectedPath + from, length) !=
+    if (CompareStringW(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT), NORM_IGNORECASE, folder + from, length, protectedPath + from, length) !=
         CSTR_EQUAL)
         return false;
     return plength == length || protectedPath[from + length] == L'\\';

@@ -189,7 +189,7 @@ std::u16string PlainPath(const std::u16string &path)
 bool SameName(const std::u16string &a, const std::u16string &b)
 {
     return a.size() == b.size() &&
-           CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, reinterpret_cast<const WCHAR *>(a.c_str()),
+           CompareStringW(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT), NORM_IGNORECASE, reinterpret_cast<const WCHAR *>(a.c_str()),
                           static_cast<int>(a.size()), reinterpret_cast<const WCHAR *>(b.c_str()),
                           static_cast<int>(b.size())) == CSTR_EQUAL;
 }
