@@ -93,12 +93,12 @@ bool TakenBefore(const Mask *masks, int index, const WCHAR *name)
             CompareStringW(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT), NORM_IGNORECASE, m.text, m.folderEnd, masks[index].text,
                            m.folderEnd) != CSTR_EQUAL)
             continue;
-        WCHAR spec[MAX_PATH];
+        WCHAR maskText[MAX_PATH];
         int length = m.length - m.folderEnd;
         if (length >= MAX_PATH)
             continue;
-        lstrcpynW(spec, m.text + m.folderEnd, length + 1);
-        if (PathMatchSpecW(name, spec))
+        lstrcpynW(maskText, m.text + m.folderEnd, length + 1);
+        if (PathMatchSpecW(name, maskText))
             return true;
     }
     return false;
