@@ -12,6 +12,7 @@
 #include "tray_icon.h"
 #include "session_link.h"
 #include "env/trace_db.h"
+#include "volume/password_change.h"
 
 char g_szContainerPath[MAX_PATH];
 char g_cLoginDrive;
@@ -34,6 +35,7 @@ static LRESULT OnCreate(HWND hwnd)
 {
     g_hMainWnd = hwnd;
     RegisterHotKey(hwnd, 0, MOD_CONTROL, VK_F8);
+    KeepContainerTimeStamps = TRUE;
     if (!WipePasswordCache())
         ShowLastWindowsError(hwnd);
 

@@ -1,7 +1,6 @@
 // What the shell needs from the volume driver, the session flows and the
 // update check. The driver connection, mount and dismount live in volume/;
-// the login, logoff, password change, cleaning and update check are not part
-// of this build yet (see pending_flows.cpp).
+// the cleaning is not part of this build yet (see pending_flows.cpp).
 #pragma once
 #include <windows.h>
 
