@@ -43,6 +43,7 @@ else()
   endforeach()
 
   # fltlib.dll exports its stdcall functions undecorated: --kill-at.
+  find_program(VG_DLLTOOL NAMES i686-w64-mingw32-dlltool REQUIRED)
   set(implib ${CMAKE_BINARY_DIR}/thirdparty/libfltlib.dll.a)
   add_custom_command(OUTPUT ${implib}
     COMMAND ${VG_DLLTOOL} --kill-at --input-def ${CMAKE_SOURCE_DIR}/cmake/win32/fltlib.def

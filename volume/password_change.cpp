@@ -5,6 +5,7 @@
 #include "volume/password_change.h"
 
 #include <shlwapi.h>
+#include <winioctl.h>
 
 #include "Mount/app_state.h"
 #include "Mount/msgbox.h"
