@@ -45,11 +45,24 @@ static DWORD DesktopProcessId(void)
 #endif
 }
 
+// Whether the handle is the process with that id (0: none). Only Wine
+// needs it, and GetProcessId does not exist before Windows XP SP1.
+static bool IsProcess(HANDLE process, DWORD id)
+{
+#ifdef __WINE__
+    return id != 0 && GetProcessId(process) == id;
+#else
+    (void)process;
+    (void)id;
+    return false;
+#endif
+}
+
 void EndExplorerProcesses(void)
 {
     DWORD desktop = DesktopProcessId();
     ForEachProcess([desktop](HANDLE process, const WCHAR *path) {
-        if (StrRStrIW(path, nullptr, L"explorer.exe") && (!desktop || GetProcessId(process) != desktop))
+        if (StrRStrIW(path, nullptr, L"explorer.exe") && !IsProcess(process, desktop))
             TerminateProcess(process, 0);
         return TRUE;
     });
