@@ -200,7 +200,10 @@ void EndStartedExplorers(void)
         if (!p)
             continue;
         WCHAR path[MAX_PATH] = L"";
-        if (GetModuleFileNameExW(p, nullptr, path, MAX_PATH) && StrStrIW(path, L"explorer.exe"))
+        // A shell that crashed brings Wine's debugger, which holds the
+        // output too.
+        if (GetModuleFileNameExW(p, nullptr, path, MAX_PATH) &&
+            (StrStrIW(path, L"explorer.exe") || StrStrIW(path, L"winedbg.exe")))
             TerminateProcess(p, 0);
         CloseHandle(p);
     }

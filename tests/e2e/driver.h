@@ -57,5 +57,5 @@ HWND WaitForLoginDialog(DWORD pid, DWORD timeoutMs);
 bool CancelStartupLogin(DWORD pid);
 
 // Ends every explorer.exe the program started (Wine's desktop process
-// stays): they hold the test run's output.
+// stays) and any Wine debugger: they hold the test run's output.
 void EndStartedExplorers(void);
