@@ -8,7 +8,8 @@
 #include "language.h"
 #include "msgbox.h"
 #include "resource.h"
-#include "session_link.h"
+#include "session_flows.h"
+#include "volume/driver_control.h"
 #include "update/update_check.h"
 
 static BOOL s_customDlgRegistered;

@@ -10,8 +10,13 @@
 #include "msgbox.h"
 #include "resource.h"
 #include "tray_icon.h"
-#include "session_link.h"
+#include "session_flows.h"
+#include "volume/mount.h"
+#include "volume/driver_control.h"
+#include "clean/clean_dialog.h"
+#include "clean/clean_ops.h"
 #include "env/trace_db.h"
+#include "volume/password_change.h"
 
 char g_szContainerPath[MAX_PATH];
 char g_cLoginDrive;
@@ -34,6 +39,7 @@ static LRESULT OnCreate(HWND hwnd)
 {
     g_hMainWnd = hwnd;
     RegisterHotKey(hwnd, 0, MOD_CONTROL, VK_F8);
+    KeepContainerTimeStamps = TRUE;
     if (!WipePasswordCache())
         ShowLastWindowsError(hwnd);
 

@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include <psapi.h>
+#include <shlwapi.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -159,4 +161,50 @@ bool Screenshot(const char *name)
     snprintf(command, sizeof(command), "mkdir -p '%s' && import -window root '%s/%s.png' 2>/dev/null", VG_SHOTS,
              VG_SHOTS, name);
     return system(command) == 0;
+}
+
+void TypeText(HWND edit, const char *text)
+{
+    for (const char *c = text; *c; ++c)
+        PostMessageW(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+    Sleep(300);
+}
+
+HWND WaitForLoginDialog(DWORD pid, DWORD timeoutMs)
+{
+    return WaitForWindow(pid, L"CustomDlg", L"\x767b\x5f55Veilguard", timeoutMs);  // 登录Veilguard
+}
+
+bool CancelStartupLogin(DWORD pid)
+{
+    HWND dialog = WaitForLoginDialog(pid, 60000);
+    if (!dialog)
+        return false;
+    PressButton(dialog, IDCANCEL);
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i)
+        Sleep(100);
+    return !IsWindow(dialog);
+}
+
+void EndStartedExplorers(void)
+{
+    DWORD desktop = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktop);
+    DWORD ids[1024], bytes = 0;
+    if (!EnumProcesses(ids, sizeof ids, &bytes))
+        return;
+    for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+        if (ids[i] == 0 || ids[i] == desktop)
+            continue;
+        HANDLE p = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ | PROCESS_TERMINATE, FALSE, ids[i]);
+        if (!p)
+            continue;
+        WCHAR path[MAX_PATH] = L"";
+        // A shell that crashed brings Wine's debugger, which holds the
+        // output too.
+        if (GetModuleFileNameExW(p, nullptr, path, MAX_PATH) &&
+            (StrStrIW(path, L"explorer.exe") || StrStrIW(path, L"winedbg.exe")))
+            TerminateProcess(p, 0);
+        CloseHandle(p);
+    }
 }

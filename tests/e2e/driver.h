@@ -44,3 +44,18 @@ void SendKey(HWND hwnd, WORD vk);
 
 // Saves a screenshot of the whole screen as VG_SHOTS/<name>.png.
 bool Screenshot(const char *name);
+
+// Types the text into an edit control character by character, as the
+// keyboard would (WM_CHAR messages).
+void TypeText(HWND edit, const char *text);
+
+// The start-up login dialog of the program ("登录Veilguard"), or null.
+HWND WaitForLoginDialog(DWORD pid, DWORD timeoutMs);
+
+// Cancels the start-up login, so the program goes on in normal mode; false
+// when no login dialog came.
+bool CancelStartupLogin(DWORD pid);
+
+// Ends every explorer.exe the program started (Wine's desktop process
+// stays) and any Wine debugger: they hold the test run's output.
+void EndStartedExplorers(void);

@@ -19,6 +19,9 @@ protected:
         main = WaitForWindow(prog.pid, L"MainWnd", nullptr, kStartTimeout);
         ASSERT_NE(main, nullptr) << "no MainWnd window appeared; program state/exit code "
                                  << WaitForExit(prog, 0);
+        // No container beside the build's program: the start-up login is
+        // cancelled and the program goes on in normal mode.
+        ASSERT_TRUE(CancelStartupLogin(prog.pid)) << "no start-up login dialog";
     }
     void TearDown() override { StopProgram(prog); }
 
