@@ -101,6 +101,16 @@ protected:
         return box;
     }
 
+    // Logging off or quitting in privacy mode first offers to close the
+    // running traced applications: No leaves them running.
+    void KeepApplicationsRunning()
+    {
+        HWND ask = WaitForWindow(prog.pid, L"#32770", L"\x4FE1\x606F", 20000);
+        ASSERT_NE(ask, nullptr) << "no question about the running applications";
+        Sleep(200);
+        Answer(ask, IDNO);
+    }
+
     void Answer(HWND box, int id)
     {
         PressButton(box, id);
@@ -218,6 +228,7 @@ TEST_F(Session, LoginLogoffChangePasswordQuit)
 
     // Logoff from the menu: environment back, drive gone, normal-mode icon.
     Choose(2);
+    KeepApplicationsRunning();
     ASSERT_TRUE(WaitFor([] { return Marker() == u"inpublic"; }, 60000)) << "still in privacy mode";
     EXPECT_TRUE(WaitFor([&] { return !DrivePresent(drive); }, 20000)) << "the drive stayed";
     EXPECT_NE(UserTemp().substr(0, 1), std::u16string(1, char16_t(letter))) << "TEMP is back";
@@ -239,6 +250,7 @@ TEST_F(Session, LoginLogoffChangePasswordQuit)
     CloseHandle(f);
     EXPECT_EQ(std::string(back, read), "kept in privacy");
     Choose(2);
+    KeepApplicationsRunning();
     ASSERT_TRUE(WaitFor([] { return Marker() == u"inpublic"; }, 60000));
     ASSERT_TRUE(WaitFor([&] { return !DrivePresent(drive); }, 20000));
 
@@ -285,6 +297,7 @@ TEST_F(Session, LoginLogoffChangePasswordQuit)
     box = Box();
     ASSERT_NE(box, nullptr) << "no quit question";
     Answer(box, IDYES);
+    KeepApplicationsRunning();
     EXPECT_EQ(WaitForExit(prog, 60000), 0u);
     EXPECT_FALSE(DrivePresent(drive)) << "a volume stayed mounted";
     EXPECT_EQ(Marker(), u"inpublic");
