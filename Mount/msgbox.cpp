@@ -54,7 +54,7 @@ DWORD ShowLastWindowsError(HWND owner)
     if (SilentMode || code == 0)
         return code;
     if (code == ERROR_ACCESS_DENIED && !IsUserAnAdmin()) {
-        ShowError(L"ERR_ACCESS_DENIED");
+        ShowError(GetString("ERR_ACCESS_DENIED"));
         return code;
     }
     WCHAR *text = SystemErrorText(code);
