@@ -310,11 +310,23 @@ TEST_F(VolumeHeader, BuildFailuresLeaveNothingBehind)
     EXPECT_EQ(ctx, nullptr);
     EXPECT_EQ(header, zeros);
 
-    // Mode not allowed, unknown PRF.
+    // Mode not allowed, unknown PRF, a password record too long: the
+    // buffer is cleared on these early refusals too.
+    header.assign(VOLUME_HEADER_SIZE, 0xEE);
     EXPECT_EQ(BuildVolumeHeader(false, header.data(), 9, MODE_XTS, &pw, 1, nullptr, &ctx, 0, 0, 0, 0, 0, 0, true),
               VOLUME_PARAMETER_INCORRECT);
+    EXPECT_EQ(header, zeros);
+    header.assign(VOLUME_HEADER_SIZE, 0xEE);
     EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &pw, 5, nullptr, &ctx, 0, 0, 0, 0, 0, 0, true),
               VOLUME_PARAMETER_INCORRECT);
+    EXPECT_EQ(header, zeros);
+    QdskPassword tooLong = {};
+    tooLong.ByteCount = 65;
+    header.assign(VOLUME_HEADER_SIZE, 0xEE);
+    EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &tooLong, 1, nullptr, &ctx, 0, 0, 0, 0, 0, 0,
+                                true),
+              VOLUME_PARAMETER_INCORRECT);
+    EXPECT_EQ(header, zeros);
 
     // No random pool: 18, and no header.
     CloseRandomPool();
