@@ -2,6 +2,8 @@
 // the file beside the executable, and stopping it again in portable use.
 #include "volume/driver_control.h"
 
+#include "common/token_privileges.h"
+
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -9,7 +11,7 @@
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "volume/driver_seam.h"
-#include "env/trace_db.h"
+#include "common/program_folder.h"
 
 HANDLE DriverHandle = INVALID_HANDLE_VALUE;
 DWORD DriverVersion;
@@ -62,20 +64,7 @@ bool IsInstalled(void)
 
 DWORD EnablePrivilege(const WCHAR *name)
 {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return GetLastError();
-    TOKEN_PRIVILEGES tp = {};
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    DWORD result = 0;
-    if (!LookupPrivilegeValueW(nullptr, name, &tp.Privileges[0].Luid) ||
-        !AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr))
-        result = GetLastError();
-    else
-        result = GetLastError();  // ERROR_NOT_ALL_ASSIGNED when the token lacks it
-    CloseHandle(token);
-    return result;
+    return SetPrivilege(name, TRUE);
 }
 
 bool IsAdmin(void) { return IsUserAnAdmin() != FALSE; }
