@@ -43,9 +43,28 @@ int AskQuestionYesNo(HWND owner, const WCHAR *text)
 static WCHAR *SystemErrorText(DWORD code)
 {
     WCHAR *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+    // Inserts ("%1") stay as they are: no arguments are passed, and
+    // without the flag such texts fail or read garbage.
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code,
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<WCHAR *>(&text), 0, nullptr);
     return text;
+}
+
+void FormatWindowsError(DWORD code, WCHAR *out, int size)
+{
+    if (out == nullptr || size <= 0)
+        return;
+    WCHAR *text = SystemErrorText(code);
+    if (text && text[0]) {
+        lstrcpynW(out, text, size);
+    } else {
+        WCHAR number[32];
+        wsprintfW(number, L"Error %lu", static_cast<unsigned long>(code));
+        lstrcpynW(out, number, size);
+    }
+    if (text)
+        LocalFree(text);
 }
 
 DWORD ShowLastWindowsError(HWND owner)
@@ -57,10 +76,9 @@ DWORD ShowLastWindowsError(HWND owner)
         ShowError(GetString("ERR_ACCESS_DENIED"));
         return code;
     }
-    WCHAR *text = SystemErrorText(code);
-    MessageBoxW(owner, text ? text : L"", Caption(), MB_ICONERROR);
-    if (text)
-        LocalFree(text);
+    WCHAR text[1024];
+    FormatWindowsError(code, text, 1024);
+    MessageBoxW(owner, text, Caption(), MB_ICONERROR);
     if (code == ERROR_NOT_READY)
         WarnAboutAutoMount();
     return code;

@@ -20,6 +20,10 @@ int AskWarningNoYes(const WCHAR *text);
 // is set).
 int AskQuestionYesNo(HWND owner, const WCHAR *text);
 
+// The system's text for an error code (its inserts left as "%1"), or
+// "Error <code>" when the system has none; cut to size units.
+void FormatWindowsError(DWORD code, WCHAR *out, int size);
+
 // Shows the system's text for GetLastError() and returns that code.
 DWORD ShowLastWindowsError(HWND owner);
 

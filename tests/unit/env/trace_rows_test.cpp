@@ -191,9 +191,18 @@ TEST(TraceRows, ValueWithADotNamesAFileAndGivesItsFolder)
     std::u16string v = u"C:\\Program Files\\App\\app.exe";
     ASSERT_TRUE(FolderFromShellValue(v));
     EXPECT_EQ(v, u"C:\\Program Files\\App");
-    v = u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\";  // dot in a folder name
+    // A dot in a folder further up does not make a file: the value is the
+    // folder itself, never its parent.
+    v = u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\";
     ASSERT_TRUE(FolderFromShellValue(v));
-    EXPECT_EQ(v, u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader");
+    EXPECT_EQ(v, u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\");
+    v = u"C:\\Tool 2.0\\bin";
+    ASSERT_TRUE(FolderFromShellValue(v));
+    EXPECT_EQ(v, u"C:\\Tool 2.0\\bin");
+    // A last component with a dot that is an existing folder stays whole.
+    v = u"C:\\Program Files\\Tool 2.0";
+    ASSERT_TRUE(FolderFromShellValue(v, true));
+    EXPECT_EQ(v, u"C:\\Program Files\\Tool 2.0");
     v = u"C:\\Program Files\\7-Zip\\";
     ASSERT_TRUE(FolderFromShellValue(v));
     EXPECT_EQ(v, u"C:\\Program Files\\7-Zip\\");

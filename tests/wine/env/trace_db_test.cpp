@@ -383,6 +383,10 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     };
     set(L"Exe", L"C:\\Program Files\\App\\app.exe");
     set(L"Folder", L"C:\\Program Files\\App");
+    // An existing folder whose name has a dot is the folder, not a file in
+    // its parent.
+    CreateDirectoryW(L"C:\\Program Files\\VgTool 2.0", nullptr);
+    set(L"Dotted", L"C:\\Program Files\\VgTool 2.0");
     set(nullptr, L"D:\\Tools\\Default Tool\\tool.exe");
     set(L"Bare", L"app.exe");
     WCHAR longValue[400];
@@ -404,6 +408,9 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     EXPECT_WSTREQ(out, L"C:\\Program Files\\App");  // no dot: as it is
     ResolveAppFolder(detect, L"default", out);
     EXPECT_WSTREQ(out, L"D:\\Tools\\Default Tool");
+    ResolveAppFolder(detect, L"Dotted", out);
+    EXPECT_WSTREQ(out, L"C:\\Program Files\\VgTool 2.0");
+    RemoveDirectoryW(L"C:\\Program Files\\VgTool 2.0");
     // Any other root name selects the current user.
     ResolveAppFolder(L"XX\\Software\\VgTestFolder\\App", L"Exe", out);
     EXPECT_WSTREQ(out, L"C:\\Program Files\\App");
