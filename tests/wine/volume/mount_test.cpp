@@ -114,7 +114,9 @@ TEST_F(VolumeMount, ThirdWrongPasswordRetriesTheBackupHeaderOnce)
     EXPECT_EQ(Mount(drive, "gamma", TRUE, &boxes), 0);
     ASSERT_EQ(boxes.size(), 1u);
     QdskStandinGetCounters(&c);
-    EXPECT_EQ(c.mountRequests, 6) << "one retry with the backup, then the box";
+    EXPECT_EQ(c.mountRequests, 5) << "no second search of the backup: the box at once";
+    EXPECT_EQ(c.lastMount.TryBackupHeader, 0u);
+    EXPECT_EQ(WrongPasswordCount, 6);
 }
 
 TEST_F(VolumeMount, AlreadyMountedOrDriveInUseSendsNoRequest)
