@@ -5,6 +5,7 @@
 
 #include "app_state.h"
 #include "language.h"
+#include "volume/driver_control.h"
 
 BOOL SilentMode = FALSE;
 
@@ -103,6 +104,8 @@ void FatalWindowsError(const WCHAR *operation)
     MessageBoxW(nullptr, msg, GetString("ERROR"), MB_OK);
     if (sys)
         LocalFree(sys);
+    // The normal exit path is skipped: let go of the driver here.
+    DisconnectDriverAtExit();
     ExitProcess(code);
 }
 

@@ -161,8 +161,12 @@ DWORD ConnectDriver(void)
         }
         DriverVersion = 0;
         DWORD version = 0;
-        if (!Control(IOCTL_QDSK_VERSION, &version, sizeof(version), &version, sizeof(version)))
+        if (!Control(IOCTL_QDSK_VERSION, &version, sizeof(version), &version, sizeof(version))) {
+            DWORD error = GetLastError();
+            CloseDriverHandle();
+            SetLastError(error);
             return 1;
+        }
         DriverVersion = version;
         if (DriverVersion == QDSK_DRIVER_VERSION)
             return 0;
@@ -170,7 +174,14 @@ DWORD ConnectDriver(void)
         // a portable copy replaces it when nothing else uses it.
         // After installing our own file the version must match; asking
         // again would only repeat the same stop and install.
-        if (IsInstalled() || installed || UnloadDriver() == 0) {
+        if (installed) {
+            // Our own file carries the wrong version: stop what we started
+            // rather than leave an unusable driver running.
+            if (UnloadDriver() == 0)
+                CloseDriverHandle();
+            return 15;
+        }
+        if (IsInstalled() || UnloadDriver() == 0) {
             CloseDriverHandle();
             return 15;
         }
@@ -197,12 +208,12 @@ DWORD UnloadDriver(void)
         QdskMountedList *list = static_cast<QdskMountedList *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
                                                                           sizeof(QdskMountedList)));
         if (!list)
-            return 1;
+            return 0;  // unknown whether volumes are mounted: it stays
         BOOL ok = Control(IOCTL_QDSK_LEGACY_LIST_MOUNTED, nullptr, 0, list, sizeof(*list));
         mounted = list->DriveMask;
         HeapFree(GetProcessHeap(), 0, list);
         if (!ok)
-            return 1;
+            return 0;
     }
     if (mounted)
         return 0;
@@ -246,10 +257,11 @@ void DisconnectDriverAtExit(void)
     DWORD blocked = 0;
     if (!Control(IOCTL_QDSK_UNLOAD_BLOCKED, nullptr, 0, &blocked, sizeof(blocked)))
         blocked = 0;
-    if (blocked)
-        CloseDriverHandle();
-    else if (UnloadDriver() == 0)
-        CloseDriverHandle();  // it stays loaded for its other users; our reference goes
+    if (!blocked)
+        UnloadDriver();
+    // Whatever the driver does, our reference goes (UnloadDriver has closed
+    // it already when it stopped the driver).
+    CloseDriverHandle();
 }
 
 bool IsPasswordCacheEmpty(void) { return !Control(IOCTL_QDSK_CACHE_STATUS, nullptr, 0, nullptr, 0); }
