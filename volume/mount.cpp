@@ -11,6 +11,7 @@
 #include "Mount/msgbox.h"
 #include "volume/driver_control.h"
 #include "volume/driver_seam.h"
+#include "volume/volume_error_table.h"
 #include "volume/volume_errors.h"
 
 volatile LONG IgnoreDeviceChange;
@@ -165,9 +166,26 @@ static const char16_t ReadOnlyDeviceNotice[] =
     u"由于没有对加密卷%s的写权限，它被加载为只读状态。\n\n"
     u"请确认没有其它应用程序（如杀毒软件）正在访问文件容器所在的分区/设备。";
 
+// Whether the path, in the form the driver gets it and with the "\??\" the
+// driver lists it under, fits the records' path fields.
+static bool FitsDriverRecords(const char *containerPath)
+{
+    if (lstrlenA(containerPath) >= QDSK_PATH_UNITS)
+        return false;
+    char file[QDSK_PATH_UNITS + 8];
+    DriverFilePath(containerPath, file, sizeof(file));
+    int units = MultiByteToWideChar(CP_ACP, 0, file, -1, nullptr, 0);  // with the terminator
+    return units > 0 && units + 4 <= QDSK_PATH_UNITS;
+}
+
 int MountVolume(HWND owner, int drive, const char *containerPath, const QdskPassword *password,
                 BOOL cachePassword, BOOL sharedAccess, const MountOptions *options, BOOL reportWrongPassword)
 {
+    if (!FitsDriverRecords(containerPath)) {
+        // Cut short, the path would name another file (or none).
+        ShowVolumeError(owner, VOLUME_PATH_TOO_LONG);
+        return 0;
+    }
     if (IsContainerMounted(containerPath)) {
         Box(nullptr, W(u"磁盘文件已经加载!"), MB_ICONINFORMATION);
         return -1;
