@@ -27,6 +27,7 @@ int ShowInfo(const WCHAR *text) { return Box(text, MB_ICONINFORMATION | MB_SETFO
 int ShowWarning(const WCHAR *text) { return Box(text, MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST); }
 int ShowWarningPlain(const WCHAR *text) { return Box(text, MB_ICONWARNING); }
 int ShowError(const WCHAR *text) { return Box(text, MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST); }
+void ShowErrorKey(const char *key) { ShowError(GetString(key)); }
 int AskWarningYesNo(const WCHAR *text) { return Box(text, MB_YESNO | MB_ICONWARNING); }
 int AskWarningNoYes(const WCHAR *text)
 {

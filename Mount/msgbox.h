@@ -12,6 +12,9 @@ int ShowInfo(const WCHAR *text);
 int ShowWarning(const WCHAR *text);
 int ShowWarningPlain(const WCHAR *text);
 int ShowError(const WCHAR *text);
+// ShowError with the text of a language key (a reporter for subsystems that
+// name their messages by key, such as the random pool).
+void ShowErrorKey(const char *key);
 int AskWarningYesNo(const WCHAR *text);
 int AskWarningNoYes(const WCHAR *text);
 
