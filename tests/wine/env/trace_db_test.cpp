@@ -63,6 +63,9 @@ TEST(TraceUnpack, ShippedArchiveLoadsWholeAndLeavesNothing)
     }
 
     ASSERT_EQ(OpenTraceDatabase(temp), 1);
+    // Nothing may write to the unpacked database.
+    EXPECT_EQ(sqlite3_db_readonly(g_traceDb, "main"), 1);
+    EXPECT_NE(sqlite3_exec(g_traceDb, "create table vg_probe(x)", nullptr, nullptr, nullptr), SQLITE_OK);
     ASSERT_EQ(LoadApplications(), 1);
     ASSERT_EQ(LoadRedirectRules(), 1);
     ExpandRedirectRules();
