@@ -52,8 +52,8 @@ if build_preset native; then
 fi
 
 # native-asan: the same unit tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer (only the unit tests: the tools are covered by
-# the plain build). Any report ends the test binary with a failure.
+# UndefinedBehaviorSanitizer: the unit layer only (the unit tests and the
+# container tool's test). Any report ends the test binary with a failure.
 if cmake --preset native-asan >"$logs/configure-native-asan.log" 2>&1 &&
    cmake --build --preset native-asan -j"$jobs" >"$logs/build-native-asan.log" 2>&1; then
   pass "build native-asan"
