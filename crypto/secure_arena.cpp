@@ -14,9 +14,11 @@
 
 namespace {
 
+// 64-bit fields in every build, so that the header is 16 bytes in the
+// 32-bit program too.
 struct BlockHeader {
-    size_t size;  // payload bytes behind the header
-    size_t used;
+    uint64_t size;  // payload bytes behind the header
+    uint64_t used;
 };
 static_assert(sizeof(BlockHeader) == 16, "payloads stay 16-byte aligned");
 
@@ -77,7 +79,7 @@ void *AllocateLocked(Arena &a, size_t size)
             b->size = need;
         }
         b->used = 1;
-        a.inUse += sizeof(BlockHeader) + b->size;
+        a.inUse += sizeof(BlockHeader) + static_cast<size_t>(b->size);
         if (a.inUse > a.peak)
             a.peak = a.inUse;
         a.served++;
@@ -90,9 +92,9 @@ void *AllocateLocked(Arena &a, size_t size)
 void FreeLocked(Arena &a, void *memory)
 {
     BlockHeader *b = HeaderOf(memory);
-    BurnMemory(memory, b->size);
+    BurnMemory(memory, static_cast<size_t>(b->size));
     b->used = 0;
-    a.inUse -= sizeof(BlockHeader) + b->size;
+    a.inUse -= sizeof(BlockHeader) + static_cast<size_t>(b->size);
 }
 
 // The library's handlers: ordinary memory from the C heap, secure memory
@@ -137,7 +139,7 @@ void *SecureArenaReallocate(void *memory, size_t size)
     void *moved = AllocateLocked(a, size);
     if (moved == nullptr)
         return nullptr;  // the old block stays valid, as realloc promises
-    std::memcpy(moved, memory, old->size);
+    std::memcpy(moved, memory, static_cast<size_t>(old->size));
     FreeLocked(a, memory);
     return moved;
 }
