@@ -6,10 +6,10 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include <gcrypt.h>
 
+#include "crypto/arena_lock.h"
 #include "crypto/secure_memory.h"
 
 namespace {
@@ -25,7 +25,6 @@ static_assert(sizeof(BlockHeader) == 16, "payloads stay 16-byte aligned");
 constexpr size_t Alignment = 16;
 
 struct Arena {
-    std::mutex lock;
     unsigned char *base = nullptr;
     size_t capacity = 0;
     size_t inUse = 0;
@@ -123,14 +122,14 @@ void AnyFree(void *memory)
 void *SecureArenaAllocate(size_t size)
 {
     Arena &a = TheArena();
-    std::lock_guard<std::mutex> guard(a.lock);
+    ArenaLockGuard guard;
     return AllocateLocked(a, size);
 }
 
 void *SecureArenaReallocate(void *memory, size_t size)
 {
     Arena &a = TheArena();
-    std::lock_guard<std::mutex> guard(a.lock);
+    ArenaLockGuard guard;
     if (memory == nullptr)
         return AllocateLocked(a, size);
     BlockHeader *old = HeaderOf(memory);
@@ -147,7 +146,7 @@ void *SecureArenaReallocate(void *memory, size_t size)
 void SecureArenaFree(void *memory)
 {
     Arena &a = TheArena();
-    std::lock_guard<std::mutex> guard(a.lock);
+    ArenaLockGuard guard;
     if (Inside(a, memory))
         FreeLocked(a, memory);
 }
@@ -162,7 +161,7 @@ bool InstallSecureArena()
 {
     Arena &a = TheArena();
     {
-        std::lock_guard<std::mutex> guard(a.lock);
+        ArenaLockGuard guard;
         if (a.base == nullptr) {
             void *region = AllocatePinnedMemory(SECURE_ARENA_SIZE);
             if (region == nullptr)
@@ -182,13 +181,13 @@ bool InstallSecureArena()
 SecureArenaStats GetSecureArenaStats()
 {
     Arena &a = TheArena();
-    std::lock_guard<std::mutex> guard(a.lock);
+    ArenaLockGuard guard;
     return SecureArenaStats{a.capacity, a.inUse, a.peak, a.served, a.refused, a.locked};
 }
 
 void ResetSecureArenaPeak()
 {
     Arena &a = TheArena();
-    std::lock_guard<std::mutex> guard(a.lock);
+    ArenaLockGuard guard;
     a.peak = a.inUse;
 }
