@@ -159,7 +159,7 @@ static void OnTimer(HWND hwnd)
 
 static void OnDeviceChange(HWND hwnd, WPARAM event, LPARAM data)
 {
-    if (IgnoreDeviceChange || event == DBT_DEVICEARRIVAL)
+    if (IgnoreDeviceChange || event == DBT_DEVICEARRIVAL || IsOwnDriveBroadcast(data))
         return;
     RefreshMountedList();
     if (event != DBT_DEVICEREMOVECOMPLETE || !data)

@@ -5,6 +5,7 @@
 
 #include "app_state.h"
 #include "language.h"
+#include "volume/driver_control.h"
 
 BOOL SilentMode = FALSE;
 
@@ -26,6 +27,7 @@ int ShowInfo(const WCHAR *text) { return Box(text, MB_ICONINFORMATION | MB_SETFO
 int ShowWarning(const WCHAR *text) { return Box(text, MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST); }
 int ShowWarningPlain(const WCHAR *text) { return Box(text, MB_ICONWARNING); }
 int ShowError(const WCHAR *text) { return Box(text, MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST); }
+void ShowErrorKey(const char *key) { ShowError(GetString(key)); }
 int AskWarningYesNo(const WCHAR *text) { return Box(text, MB_YESNO | MB_ICONWARNING); }
 int AskWarningNoYes(const WCHAR *text)
 {
@@ -43,9 +45,28 @@ int AskQuestionYesNo(HWND owner, const WCHAR *text)
 static WCHAR *SystemErrorText(DWORD code)
 {
     WCHAR *text = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code,
+    // Inserts ("%1") stay as they are: no arguments are passed, and
+    // without the flag such texts fail or read garbage.
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, code,
                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<WCHAR *>(&text), 0, nullptr);
     return text;
+}
+
+void FormatWindowsError(DWORD code, WCHAR *out, int size)
+{
+    if (out == nullptr || size <= 0)
+        return;
+    WCHAR *text = SystemErrorText(code);
+    if (text && text[0]) {
+        lstrcpynW(out, text, size);
+    } else {
+        WCHAR number[32];
+        wsprintfW(number, L"Error %lu", static_cast<unsigned long>(code));
+        lstrcpynW(out, number, size);
+    }
+    if (text)
+        LocalFree(text);
 }
 
 DWORD ShowLastWindowsError(HWND owner)
@@ -54,13 +75,12 @@ DWORD ShowLastWindowsError(HWND owner)
     if (SilentMode || code == 0)
         return code;
     if (code == ERROR_ACCESS_DENIED && !IsUserAnAdmin()) {
-        ShowError(L"ERR_ACCESS_DENIED");
+        ShowError(GetString("ERR_ACCESS_DENIED"));
         return code;
     }
-    WCHAR *text = SystemErrorText(code);
-    MessageBoxW(owner, text ? text : L"", Caption(), MB_ICONERROR);
-    if (text)
-        LocalFree(text);
+    WCHAR text[1024];
+    FormatWindowsError(code, text, 1024);
+    MessageBoxW(owner, text, Caption(), MB_ICONERROR);
     if (code == ERROR_NOT_READY)
         WarnAboutAutoMount();
     return code;
@@ -85,6 +105,8 @@ void FatalWindowsError(const WCHAR *operation)
     MessageBoxW(nullptr, msg, GetString("ERROR"), MB_OK);
     if (sys)
         LocalFree(sys);
+    // The normal exit path is skipped: let go of the driver here.
+    DisconnectDriverAtExit();
     ExitProcess(code);
 }
 

@@ -12,6 +12,9 @@ int ShowInfo(const WCHAR *text);
 int ShowWarning(const WCHAR *text);
 int ShowWarningPlain(const WCHAR *text);
 int ShowError(const WCHAR *text);
+// ShowError with the text of a language key (a reporter for subsystems that
+// name their messages by key, such as the random pool).
+void ShowErrorKey(const char *key);
 int AskWarningYesNo(const WCHAR *text);
 int AskWarningNoYes(const WCHAR *text);
 
@@ -19,6 +22,10 @@ int AskWarningNoYes(const WCHAR *text);
 // captioned with the text of "VGRD" (start-up asks before the program title
 // is set).
 int AskQuestionYesNo(HWND owner, const WCHAR *text);
+
+// The system's text for an error code (its inserts left as "%1"), or
+// "Error <code>" when the system has none; cut to size units.
+void FormatWindowsError(DWORD code, WCHAR *out, int size);
 
 // Shows the system's text for GetLastError() and returns that code.
 DWORD ShowLastWindowsError(HWND owner);

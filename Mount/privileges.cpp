@@ -1,60 +1,7 @@
-// Turning named privileges of the process token on and off.
+// The privileges the shell turns on, through the one token routine.
 #include "privileges.h"
-
-DWORD SetPrivilege(const WCHAR *name, BOOL enable)
-{
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return GetLastError();
-
-    LUID luid;
-    if (!LookupPrivilegeValueW(nullptr, name, &luid)) {
-        DWORD err = GetLastError();
-        CloseHandle(token);
-        return err;
-    }
-
-    // First pass: attributes 0, to learn the privilege's previous state.
-    TOKEN_PRIVILEGES tp = {};
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Luid = luid;
-    tp.Privileges[0].Attributes = 0;
-    TOKEN_PRIVILEGES previous = {};
-    DWORD previousSize = sizeof(previous);
-    AdjustTokenPrivileges(token, FALSE, &tp, sizeof(tp), &previous, &previousSize);
-    DWORD err = GetLastError();
-    if (err != ERROR_SUCCESS) {
-        CloseHandle(token);
-        return err;
-    }
-
-    // Second pass: the previous state with the enabled bit set or cleared.
-    previous.PrivilegeCount = 1;
-    previous.Privileges[0].Luid = luid;
-    if (enable)
-        previous.Privileges[0].Attributes |= SE_PRIVILEGE_ENABLED;
-    else
-        previous.Privileges[0].Attributes &= ~SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token, FALSE, &previous, previousSize, nullptr, nullptr);
-    err = GetLastError();
-    CloseHandle(token);
-    return err;
-}
 
 DWORD EnableDebugPrivilege(void)
 {
-    LUID luid;
-    if (!LookupPrivilegeValueW(nullptr, L"SeDebugPrivilege", &luid))
-        return GetLastError();
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token))
-        return GetLastError();
-    TOKEN_PRIVILEGES tp = {};
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Luid = luid;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token, FALSE, &tp, sizeof(tp), nullptr, nullptr);
-    DWORD err = GetLastError();
-    CloseHandle(token);
-    return err;
+    return SetPrivilege(L"SeDebugPrivilege", TRUE);
 }

@@ -18,7 +18,6 @@
 #undef _WINDOWS_
 #endif
 
-static HANDLE s_thread;
 static DWORD s_threadId;
 static SplashState s_state;
 static FIBITMAP *s_picture;       // kept by the plain-window variant
@@ -239,6 +238,7 @@ static DWORD WINAPI SplashThread(LPVOID)
 
 HANDLE StartSplash(void)
 {
-    s_thread = CreateThread(nullptr, 0, SplashThread, nullptr, 0, &s_threadId);
-    return s_thread;
+    // The caller owns (and closes) the handle; none is kept here, so none
+    // can be used after it was closed.
+    return CreateThread(nullptr, 0, SplashThread, nullptr, 0, &s_threadId);
 }

@@ -43,7 +43,10 @@ static DWORD ShowTrayIcon(HWND hwnd, BOOL privacy)
             s_privacyIcon = LoadTrayIcon(IDI_PRIVACY);
         icon = s_privacyIcon;
     } else {
-        s_normalIcon = LoadTrayIcon(IDI_NORMAL);
+        // Loaded once like the privacy icon: reloading at every mode change
+        // leaked the previous handle.
+        if (!s_normalIcon)
+            s_normalIcon = LoadTrayIcon(IDI_NORMAL);
         icon = s_normalIcon;
     }
     if (!icon)

@@ -30,6 +30,16 @@ void *AllocateLockedMemory(size_t size)
     return p;          // anonymous pages arrive zero-filled
 }
 
+void *AllocatePinnedMemory(size_t size)
+{
+    void *p = AllocateLockedMemory(size);
+    if (p != nullptr && !LockMemoryRange(p, RoundToPages(size))) {
+        FreeLockedMemory(p, size);
+        return nullptr;
+    }
+    return p;
+}
+
 void FreeLockedMemory(void *memory, size_t size)
 {
     if (memory == nullptr || size == 0)

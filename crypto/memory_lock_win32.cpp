@@ -17,6 +17,26 @@ void *AllocateLockedMemory(size_t size)
     return p;
 }
 
+void *AllocatePinnedMemory(size_t size)
+{
+    if (size == 0)
+        return nullptr;
+    // A process may lock little more than its minimum working set (a few
+    // hundred KiB by default): grow both bounds by the size first.
+    HANDLE self = GetCurrentProcess();
+    SIZE_T minimum = 0, maximum = 0;
+    if (GetProcessWorkingSetSize(self, &minimum, &maximum))
+        SetProcessWorkingSetSize(self, minimum + size, maximum + size);
+    void *p = VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (p == nullptr)
+        return nullptr;
+    if (!VirtualLock(p, size)) {
+        VirtualFree(p, 0, MEM_RELEASE);
+        return nullptr;
+    }
+    return p;
+}
+
 void FreeLockedMemory(void *memory, size_t size)
 {
     if (memory == nullptr || size == 0)

@@ -8,8 +8,6 @@
 
 #include <cstdio>
 
-#include "Mount/language.h"
-#include "Mount/msgbox.h"
 #include "crypto/input_entropy.h"
 #include "crypto/random_pool.h"
 #include "crypto/secure_memory.h"
@@ -213,9 +211,18 @@ bool DeepPoll()
     return true;  // the pool stirs after every deep poll
 }
 
-void ReportError(const char *key) { ShowError(GetString(key)); }
+// How failures reach the user: the caller of StartRandomPool decides (the
+// shell passes its message boxes); without a reporter they go unshown.
+void ReportNothing(const char *) {}
+RandomPoolWindowsErrorReporter ReportWindowsError;
 
-const RandomPollers WindowsPollers = {QuickPoll, DeepPoll, ReportError};
+RandomPollers WindowsPollers = {QuickPoll, DeepPoll, ReportNothing};
+
+void ReportLastWindowsError()
+{
+    if (ReportWindowsError)
+        ReportWindowsError(nullptr);
+}
 
 LRESULT CALLBACK KeyboardProc(int code, WPARAM wParam, LPARAM lParam)
 {
@@ -262,10 +269,12 @@ DWORD WINAPI PollingThreadProc(LPVOID)
 
 }  // namespace
 
-int StartRandomPool()
+int StartRandomPool(RandomPoolKeyReporter reportKey, RandomPoolWindowsErrorReporter reportWindowsError)
 {
     if (PoolStarted)
         return 0;
+    WindowsPollers.reportError = reportKey ? reportKey : ReportNothing;
+    ReportWindowsError = reportWindowsError;
     PoolStarted = true;
     if (!OpenRandomPool()) {
         StopRandomPool();
@@ -276,10 +285,10 @@ int StartRandomPool()
 
     KeyboardHook = SetWindowsHookExW(WH_KEYBOARD, KeyboardProc, nullptr, GetCurrentThreadId());
     if (KeyboardHook == nullptr)
-        ShowLastWindowsError(nullptr);
+        ReportLastWindowsError();
     MouseHook = SetWindowsHookExW(WH_MOUSE, MouseProc, nullptr, GetCurrentThreadId());
     if (MouseHook == nullptr) {
-        ShowLastWindowsError(nullptr);
+        ReportLastWindowsError();
         StopRandomPool();
         return 1;
     }

@@ -12,6 +12,10 @@ void BurnMemory(void *memory, size_t size);
 // Null when the memory itself cannot be had.
 void *AllocateLockedMemory(size_t size);
 
+// Like AllocateLockedMemory, but null unless the lock holds: for memory
+// that must never be pageable. Released with FreeLockedMemory.
+void *AllocatePinnedMemory(size_t size);
+
 // Wipes, unlocks and releases memory from AllocateLockedMemory. Null is fine.
 void FreeLockedMemory(void *memory, size_t size);
 

@@ -65,7 +65,9 @@ bool ReadFolderValue(HKEY root, const WCHAR *path, REGSAM view, const WCHAR *nam
     data[units < MAX_PATH ? units : MAX_PATH - 1] = 0;
 
     std::u16string text = ToU16(data);
-    if (!FolderFromShellValue(text))
+    DWORD attributes = GetFileAttributesW(data);
+    bool existingFolder = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (!FolderFromShellValue(text, existingFolder))
         return false;
     for (size_t i = 0; i < text.size(); ++i)
         out[i] = static_cast<WCHAR>(text[i]);

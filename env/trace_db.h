@@ -100,5 +100,5 @@ int OpenSwitchDatabase(const WCHAR *drive);
 // The same with the template taken from templateFolder.
 int OpenSwitchDatabaseFrom(const WCHAR *drive, const WCHAR *templateFolder);
 
-// The executable's folder, without a trailing backslash (260 units).
-BOOL GetProgramFolder(WCHAR *folder);
+// GetProgramFolder, for the callers that have always found it here.
+#include "common/program_folder.h"

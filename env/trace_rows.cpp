@@ -207,11 +207,16 @@ int ShellFolderCsidl(const std::u16string &name)
     return -1;
 }
 
-bool FolderFromShellValue(std::u16string &text)
+bool FolderFromShellValue(std::u16string &text, bool existingFolder)
 {
-    if (text.find(u'.') == std::u16string::npos)
-        return true;
+    // Only a dot in the last component can make it a file name: a dot
+    // further up ("C:\\Tool 2.0\\bin") is part of a folder name, and cutting
+    // there would hand the parent folder on. A value that names a folder
+    // which exists is a folder whatever its name.
     size_t slash = text.rfind(u'\\');
+    size_t last = slash == std::u16string::npos ? 0 : slash + 1;
+    if (existingFolder || text.find(u'.', last) == std::u16string::npos)
+        return true;
     if (slash == std::u16string::npos)
         return false;
     text.resize(slash);

@@ -95,7 +95,9 @@ bool SplitValueKey(const std::u16string &key, RegRoot *root, size_t *keyOffset);
 // Names compare exactly.
 int ShellFolderCsidl(const std::u16string &name);
 
-// A value read for a ShellName: when it holds a dot it names a file, and the
-// folder is the text before its last backslash. Returns false when the text
-// names a file but has no backslash (no folder can be taken from it).
-bool FolderFromShellValue(std::u16string &text);
+// A value read for a ShellName: when its last component holds a dot it
+// names a file, and the folder is the text before its last backslash; a
+// value that names an existing folder (existingFolder) is kept as it is.
+// Returns false when the text names a file but has no backslash (no folder
+// can be taken from it).
+bool FolderFromShellValue(std::u16string &text, bool existingFolder = false);

@@ -1,7 +1,7 @@
 // Installing the redirection minifilter from the INF beside the executable.
 #include "redirect/redirection_filter.h"
 
-#include "env/trace_db.h"
+#include "common/program_folder.h"
 #include "redirect/filter_seam.h"
 
 void InstallRedirectionFilter(void)

@@ -21,6 +21,10 @@ void BindRedirectionDrive(const WCHAR *drive, const WCHAR *device)
             lstrcpynW(g_redirectionDevice, device, MAX_PATH);
         else if (!QueryDosDeviceW(g_redirectionDrive, g_redirectionDevice, MAX_PATH))
             ZeroMemory(g_redirectionDevice, sizeof g_redirectionDevice);
+        // Without the device name no request matches the drive: privacy
+        // mode then redirects nothing, which must at least be visible.
+        if (!g_redirectionDevice[0])
+            OutputDebugStringW(L"Privacy mode without a redirection device: the drive's device name could not be found.");
         g_redirectionDevice[MAX_PATH - 1] = 0;
     }
     SetRedirectionDevice16(g_redirectionDevice);

@@ -49,6 +49,14 @@ int FindRuleLinear(const MatchRule *rules, size_t count,
                    const char16_t *folder, size_t folderLen,
                    const char16_t *file, size_t fileLen);
 
+// Pieces shared by the reference and the index: the length of the
+// sub-folder part of a rule's name (up to and including its last
+// backslash), and the folder test with the full pattern match (the pattern
+// of a recursive rule being its device path followed by "*").
+size_t RuleNameFolderLength(const std::u16string &name);
+bool RuleFolderTest(const MatchRule &rule, const char16_t *recursivePattern,
+                    const char16_t *folder, size_t folderLen);
+
 // Whether one rule covers D and F (both tests).
 bool RuleCovers(const MatchRule &rule, const char16_t *folder, size_t folderLen,
                 const char16_t *file, size_t fileLen);

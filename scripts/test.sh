@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the three presets and runs every test layer: native unit tests, Wine
-# integration tests and end-to-end tests (each Wine run in a fresh throw-away
-# prefix under a private Xvfb display). Ends with "N passed, N failed".
+# Builds the three presets and runs every test layer: native unit tests (also
+# under the sanitizers), Wine integration tests and end-to-end tests (each
+# Wine run in a fresh throw-away prefix under a private Xvfb display). Ends
+# with "N passed, N failed".
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -48,6 +49,20 @@ build_preset() {
 if build_preset native; then
   ctest --test-dir build/native --output-on-failure -j"$jobs" 2>&1 | tee "$logs/ctest-native.log" | grep -E 'tests passed|Failed|\*\*\*' || true
   count_ctest "$logs/ctest-native.log"
+fi
+
+# native-asan: the same unit tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer: the unit layer only (the unit tests and the
+# container tool's test). Any report ends the test binary with a failure.
+if cmake --preset native-asan >"$logs/configure-native-asan.log" 2>&1 &&
+   cmake --build --preset native-asan -j"$jobs" >"$logs/build-native-asan.log" 2>&1; then
+  pass "build native-asan"
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --preset native-asan -j"$jobs" 2>&1 | tee "$logs/ctest-native-asan.log" | grep -E 'tests passed|Failed|\*\*\*' || true
+  count_ctest "$logs/ctest-native-asan.log"
+else
+  fail "build native-asan (see $logs/build-native-asan.log)"
+  tail -30 "$logs/build-native-asan.log" "$logs/configure-native-asan.log" 2>/dev/null
 fi
 
 # win32: the DLLs the program loads are cross-built from Debian's sources

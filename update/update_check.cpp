@@ -5,7 +5,7 @@
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "env/trace_archive.h"
-#include "env/trace_db.h"
+#include "common/program_folder.h"
 #include "update/file_digest.h"
 #include "update/http_download.h"
 #include "update/update_rules.h"

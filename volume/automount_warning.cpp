@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "Mount/app_state.h"
+#include "Mount/language.h"
 #include "Mount/msgbox.h"
 
 void WarnAboutAutoMount(void)
@@ -17,7 +18,7 @@ void WarnAboutAutoMount(void)
     LONG r = RegQueryValueExW(key, L"NoAutoMount", nullptr, &type, reinterpret_cast<BYTE *>(&value), &size);
     RegCloseKey(key);
     if (r == ERROR_SUCCESS && type == REG_DWORD && value != 0)
-        ShowWarning(L"SYS_AUTOMOUNT_DISABLED");
+        ShowWarning(GetString("SYS_AUTOMOUNT_DISABLED"));
     else if (WindowsVersionCode >= WIN_VISTA_OR_LATER)
-        ShowWarning(L"SYS_ASSIGN_DRIVE_LETTER");
+        ShowWarning(GetString("SYS_ASSIGN_DRIVE_LETTER"));
 }

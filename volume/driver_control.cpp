@@ -2,6 +2,8 @@
 // the file beside the executable, and stopping it again in portable use.
 #include "volume/driver_control.h"
 
+#include "common/token_privileges.h"
+
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -9,7 +11,7 @@
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "volume/driver_seam.h"
-#include "env/trace_db.h"
+#include "common/program_folder.h"
 
 HANDLE DriverHandle = INVALID_HANDLE_VALUE;
 DWORD DriverVersion;
@@ -62,20 +64,7 @@ bool IsInstalled(void)
 
 DWORD EnablePrivilege(const WCHAR *name)
 {
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return GetLastError();
-    TOKEN_PRIVILEGES tp = {};
-    tp.PrivilegeCount = 1;
-    tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    DWORD result = 0;
-    if (!LookupPrivilegeValueW(nullptr, name, &tp.Privileges[0].Luid) ||
-        !AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr))
-        result = GetLastError();
-    else
-        result = GetLastError();  // ERROR_NOT_ALL_ASSIGNED when the token lacks it
-    CloseHandle(token);
-    return result;
+    return SetPrivilege(name, TRUE);
 }
 
 bool IsAdmin(void) { return IsUserAnAdmin() != FALSE; }
@@ -172,8 +161,12 @@ DWORD ConnectDriver(void)
         }
         DriverVersion = 0;
         DWORD version = 0;
-        if (!Control(IOCTL_QDSK_VERSION, &version, sizeof(version), &version, sizeof(version)))
+        if (!Control(IOCTL_QDSK_VERSION, &version, sizeof(version), &version, sizeof(version))) {
+            DWORD error = GetLastError();
+            CloseDriverHandle();
+            SetLastError(error);
             return 1;
+        }
         DriverVersion = version;
         if (DriverVersion == QDSK_DRIVER_VERSION)
             return 0;
@@ -181,7 +174,14 @@ DWORD ConnectDriver(void)
         // a portable copy replaces it when nothing else uses it.
         // After installing our own file the version must match; asking
         // again would only repeat the same stop and install.
-        if (IsInstalled() || installed || UnloadDriver() == 0) {
+        if (installed) {
+            // Our own file carries the wrong version: stop what we started
+            // rather than leave an unusable driver running.
+            if (UnloadDriver() == 0)
+                CloseDriverHandle();
+            return 15;
+        }
+        if (IsInstalled() || UnloadDriver() == 0) {
             CloseDriverHandle();
             return 15;
         }
@@ -208,12 +208,12 @@ DWORD UnloadDriver(void)
         QdskMountedList *list = static_cast<QdskMountedList *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY,
                                                                           sizeof(QdskMountedList)));
         if (!list)
-            return 1;
+            return 0;  // unknown whether volumes are mounted: it stays
         BOOL ok = Control(IOCTL_QDSK_LEGACY_LIST_MOUNTED, nullptr, 0, list, sizeof(*list));
         mounted = list->DriveMask;
         HeapFree(GetProcessHeap(), 0, list);
         if (!ok)
-            return 1;
+            return 0;
     }
     if (mounted)
         return 0;
@@ -257,10 +257,11 @@ void DisconnectDriverAtExit(void)
     DWORD blocked = 0;
     if (!Control(IOCTL_QDSK_UNLOAD_BLOCKED, nullptr, 0, &blocked, sizeof(blocked)))
         blocked = 0;
-    if (blocked)
-        CloseDriverHandle();
-    else if (UnloadDriver() == 0)
-        CloseDriverHandle();  // it stays loaded for its other users; our reference goes
+    if (!blocked)
+        UnloadDriver();
+    // Whatever the driver does, our reference goes (UnloadDriver has closed
+    // it already when it stopped the driver).
+    CloseDriverHandle();
 }
 
 bool IsPasswordCacheEmpty(void) { return !Control(IOCTL_QDSK_CACHE_STATUS, nullptr, 0, nullptr, 0); }

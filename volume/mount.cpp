@@ -11,6 +11,7 @@
 #include "Mount/msgbox.h"
 #include "volume/driver_control.h"
 #include "volume/driver_seam.h"
+#include "volume/volume_error_table.h"
 #include "volume/volume_errors.h"
 
 volatile LONG IgnoreDeviceChange;
@@ -165,9 +166,26 @@ static const char16_t ReadOnlyDeviceNotice[] =
     u"由于没有对加密卷%s的写权限，它被加载为只读状态。\n\n"
     u"请确认没有其它应用程序（如杀毒软件）正在访问文件容器所在的分区/设备。";
 
+// Whether the path, in the form the driver gets it and with the "\??\" the
+// driver lists it under, fits the records' path fields.
+static bool FitsDriverRecords(const char *containerPath)
+{
+    if (lstrlenA(containerPath) >= QDSK_PATH_UNITS)
+        return false;
+    char file[QDSK_PATH_UNITS + 8];
+    DriverFilePath(containerPath, file, sizeof(file));
+    int units = MultiByteToWideChar(CP_ACP, 0, file, -1, nullptr, 0);  // with the terminator
+    return units > 0 && units + 4 <= QDSK_PATH_UNITS;
+}
+
 int MountVolume(HWND owner, int drive, const char *containerPath, const QdskPassword *password,
                 BOOL cachePassword, BOOL sharedAccess, const MountOptions *options, BOOL reportWrongPassword)
 {
+    if (!FitsDriverRecords(containerPath)) {
+        // Cut short, the path would name another file (or none).
+        ShowVolumeError(owner, VOLUME_PATH_TOO_LONG);
+        return 0;
+    }
     if (IsContainerMounted(containerPath)) {
         Box(nullptr, W(u"磁盘文件已经加载!"), MB_ICONINFORMATION);
         return -1;
@@ -219,8 +237,9 @@ int MountVolume(HWND owner, int drive, const char *containerPath, const QdskPass
             if (!reportWrongPassword)
                 return 0;
             ++WrongPasswordCount;
-            if (WrongPasswordCount > 2 && !req.TryBackupHeader) {
-                // Perhaps the primary header is damaged: try the backup once.
+            if (WrongPasswordCount == 3 && !req.TryBackupHeader) {
+                // Perhaps the primary header is damaged: try the backup once,
+                // at the third wrong password only; later ones show the box.
                 req.TryBackupHeader = 1;
                 continue;
             }
@@ -326,6 +345,26 @@ static LRESULT PostDriveChangeToAll(WPARAM event, DEV_BROADCAST_VOLUME *record)
 #endif
 }
 
+static DEV_BROADCAST_VOLUME s_broadcastRecord;
+static volatile LONG s_ownRemovalMask;
+static volatile LONG s_ownRemovalTick;
+
+BOOL IsOwnDriveBroadcast(LPARAM data)
+{
+    // Our own record itself, or a copy the system made of it (broadcasts
+    // of this message are copied across processes, and Wine copies them
+    // for the own process too): a removal of the same drives, a moment
+    // after we announced it.
+    const DEV_BROADCAST_VOLUME *record = reinterpret_cast<const DEV_BROADCAST_VOLUME *>(data);
+    if (record == nullptr)
+        return FALSE;
+    if (record == &s_broadcastRecord)
+        return TRUE;
+    DWORD age = GetTickCount() - static_cast<DWORD>(s_ownRemovalTick);
+    return record->dbcv_devicetype == DBT_DEVTYP_VOLUME && s_ownRemovalMask != 0 &&
+           record->dbcv_unitmask == static_cast<DWORD>(s_ownRemovalMask) && age < 30000;
+}
+
 LRESULT BroadcastDriveChange(WPARAM event, int drive, DWORD driveMask)
 {
     if (driveMask == 0)
@@ -356,7 +395,10 @@ LRESULT BroadcastDriveChange(WPARAM event, int drive, DWORD driveMask)
         }
     }
 
-    DEV_BROADCAST_VOLUME record = {};
+    // The record outlives this call: the posted copy reaches windows (our
+    // own main window among them) after it returns.
+    DEV_BROADCAST_VOLUME &record = s_broadcastRecord;
+    record = DEV_BROADCAST_VOLUME{};
     record.dbcv_size = sizeof(record);
     record.dbcv_devicetype = DBT_DEVTYP_VOLUME;
     record.dbcv_unitmask = driveMask;
@@ -364,11 +406,22 @@ LRESULT BroadcastDriveChange(WPARAM event, int drive, DWORD driveMask)
     if (g_dwOsMajor >= 6)
         timeout = 100;
 
+    if (event == DBT_DEVICEREMOVECOMPLETE || event == DBT_DEVICEQUERYREMOVE) {
+        InterlockedExchange(&s_ownRemovalTick, static_cast<LONG>(GetTickCount()));
+        InterlockedExchange(&s_ownRemovalMask, static_cast<LONG>(driveMask));
+    }
     InterlockedExchange(&IgnoreDeviceChange, 1);
     DWORD_PTR reply = 0;
-    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record), SMTO_NORMAL,
-                        timeout, &reply);
+    LRESULT sent = SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record),
+                                       SMTO_NORMAL, timeout, &reply);
+#ifdef __WINE__
+    // The broadcast send has delivered it already; the posting path is a
+    // second send under Wine, and every window would get the event twice.
+    LRESULT result = sent;
+#else
+    (void)sent;
     LRESULT result = PostDriveChangeToAll(event, &record);
+#endif
     if (reply == 0 && g_dwOsMajor < 6 && event == DBT_DEVICEARRIVAL)
         result = SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&record),
                                      SMTO_NORMAL, timeout * 5, &reply);

@@ -39,6 +39,10 @@ int DismountWithRetry(HWND owner, int drive, BOOL force);
 // driveMask 0 means the one drive.
 LRESULT BroadcastDriveChange(WPARAM event, int drive, DWORD driveMask);
 
+// True for the record of the program's own drive broadcasts (which the
+// main window must not act on, even when the posted copy arrives late).
+BOOL IsOwnDriveBroadcast(LPARAM data);
+
 // Opens a console that checks (or, with fix, repairs) the drive's file
 // system.
 void OfferCheckDisk(int drive, BOOL fix);

@@ -39,6 +39,7 @@ static const VolumeErrorEntry s_entries[] = {
     {VOLUME_SAVE_NOT_WRITABLE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_SAVE_NOT_WRITABLE", nullptr},
     {VOLUME_VIEW_TOO_LARGE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_TOO_FULL", nullptr},
     {VOLUME_CONTENTS_UNREADABLE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_CONTENTS_UNREADABLE", nullptr},
+    {VOLUME_PATH_TOO_LONG, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_PATH_TOO_LONG", nullptr},
 };
 
 static const VolumeErrorEntry s_unknown = {-1, SHOW_FIXED_TEXT, false, false, nullptr, u"发生未知的错误!"};

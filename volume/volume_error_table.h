@@ -9,6 +9,9 @@ constexpr int32_t VOLUME_SAVE_NO_SPACE = 34;         // no room to save the file
 constexpr int32_t VOLUME_SAVE_NOT_WRITABLE = 35;     // the container cannot be written
 constexpr int32_t VOLUME_VIEW_TOO_LARGE = 36;        // the files no longer fit into the volume
 constexpr int32_t VOLUME_CONTENTS_UNREADABLE = 37;   // the data area holds nothing readable here
+// The program's own refusal before any request: the container's path does
+// not fit the driver's records.
+constexpr int32_t VOLUME_PATH_TOO_LONG = 38;
 
 enum VolumeErrorShow : uint8_t {
     SHOW_NOTHING,        // already reported, or cancelled by the user

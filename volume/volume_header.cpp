@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crypto/cipher_tables.h"
+#include "crypto/ciphers.h"
 #include "crypto/crc32.h"
 #include "crypto/kdf.h"
 #include "crypto/modes.h"
@@ -264,6 +265,21 @@ int SearchHeader(bool systemDrive, const uint8_t *encrypted, KeyBlock *kb, Deriv
     return status;
 }
 
+constexpr int WeakHeaderKeyRetries = 8;
+
+// True when a Triple DES key of the algorithm, at its place in the header
+// key, trips the equal-keys rule.
+bool HeaderKeyIsWeak(int32_t algorithm, int32_t mode, const uint8_t *derived)
+{
+    size_t offset = PrimaryKeyOffset(mode);
+    for (int32_t c = AlgorithmFirstCipher(algorithm); c != CIPHER_NONE; c = AlgorithmNextCipher(algorithm, c)) {
+        if (c == CIPHER_TRIPLEDES && IsTripleDesKeyWeak(derived + offset))
+            return true;
+        offset += CipherKeySize(c);
+    }
+    return false;
+}
+
 uint16_t MinProgramVersionFor(int32_t mode, uint16_t given, uint64_t hiddenSize)
 {
     switch (mode) {
@@ -330,13 +346,14 @@ int BuildVolumeHeader(bool systemDrive, uint8_t *header, int32_t algorithm, int3
 {
     if (context != nullptr)
         *context = nullptr;
+    if (header != nullptr)
+        std::memset(header, 0, VOLUME_HEADER_SIZE);  // what a failure leaves behind
     if (header == nullptr || !ValidPassword(password) || !IsValidPrf(prf) || !IsModeAllowed(algorithm, mode))
         return VOLUME_PARAMETER_INCORRECT;
 
     QdskCryptoContext *ctx = AllocateCryptoContext();
     if (ctx == nullptr)
         return VOLUME_OUT_OF_MEMORY;
-    std::memset(header, 0, VOLUME_HEADER_SIZE);
     LockedBuffer<KeyBlock> kb;
     LockedBuffer<DerivedKey> dk;
 
@@ -354,13 +371,23 @@ int BuildVolumeHeader(bool systemDrive, uint8_t *header, int32_t algorithm, int3
     if (status == VOLUME_OK) {
         LoadPassword(kb.get(), password);
         kb->iterations = PrfIterations(prf, systemDrive);
-        if (!GetRandomBytes(kb->salt, HEADER_SALT_SIZE, !wipe))
-            status = VOLUME_WEAK_KEY;
     }
-    if (status == VOLUME_OK && !DeriveKeyPbkdf2(prf, kb->password, kb->passwordLength, kb->salt,
-                                                sizeof kb->salt, uint32_t(kb->iterations), dk->bytes,
-                                                HeaderKeyLength()))
-        status = VOLUME_CIPHER_INIT_FAILED;
+    // A Triple DES header key that trips the weak-key rule is refused: a
+    // fresh salt gives a fresh key. The chance of even one retry is about
+    // 2^-54, so a handful of tries settles it; the caller (which may be in
+    // the middle of rewriting a header many times over) never sees it.
+    for (int attempt = 0; status == VOLUME_OK && attempt < WeakHeaderKeyRetries; attempt++) {
+        if (!GetRandomBytes(kb->salt, HEADER_SALT_SIZE, !wipe)) {
+            status = VOLUME_WEAK_KEY;
+        } else if (!DeriveKeyPbkdf2(prf, kb->password, kb->passwordLength, kb->salt, sizeof kb->salt,
+                                    uint32_t(kb->iterations), dk->bytes, HeaderKeyLength())) {
+            status = VOLUME_CIPHER_INIT_FAILED;
+        } else if (!HeaderKeyIsWeak(algorithm, mode, dk->bytes)) {
+            break;
+        } else if (attempt + 1 == WeakHeaderKeyRetries) {
+            status = VOLUME_WEAK_KEY;
+        }
+    }
 
     if (status == VOLUME_OK) {
         uint8_t *h = header;
@@ -378,8 +405,8 @@ int BuildVolumeHeader(bool systemDrive, uint8_t *header, int32_t algorithm, int3
         Put32(h + 252, Crc32(h + 64, 252 - 64));
         std::memcpy(h + HEADER_KEY_AREA_OFFSET, kb->key, MASTER_KEY_AREA_SIZE);
 
-        // Encrypt under the header key. A Triple DES header key that trips
-        // the weak-key rule is refused: a new salt gives a new key.
+        // Encrypt under the header key (checked above against the weak-key
+        // rule).
         ctx->algorithm = algorithm;
         ctx->modeId = mode;
         status = SetupKeys(ctx, dk->bytes, VOLUME_OUT_OF_MEMORY);

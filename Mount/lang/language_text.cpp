@@ -178,8 +178,13 @@ bool LoadTexts(const char *xml, const char *end, const char *element, const char
         if (!key)
             return false;
 
-        // A text that is too long or not closed reads as empty.
-        XmlReadNodeText(node, end, attr, sizeof attr);
+        // A text that is too long or not closed is reported and left out,
+        // so that the key shows as a placeholder rather than as nothing.
+        if (!XmlReadNodeText(node, end, attr, sizeof attr)) {
+            if (onError)
+                onError(LANGUAGE_ERROR_DAMAGED, key);
+            continue;
+        }
         if (!DecodeEscapes(attr)) {
             if (onError)
                 onError(LANGUAGE_ERROR_ESCAPE, key);
@@ -242,8 +247,11 @@ void AddHeaderIds(const char *header, size_t len)
 
 const char *LanguageErrorCaption(LanguageError error)
 {
-    return error == LANGUAGE_ERROR_ESCAPE ? "QDSK: Unknown '\\' escape sequence in string"
-                                          : "QDSK: Error while decoding UTF-8 string";
+    switch (error) {
+    case LANGUAGE_ERROR_ESCAPE: return "QDSK: Unknown '\\' escape sequence in string";
+    case LANGUAGE_ERROR_UTF8: return "QDSK: Error while decoding UTF-8 string";
+    default: return "QDSK: String too long or not terminated";
+    }
 }
 
 void SetPreferredLanguage(const char *code)

@@ -14,14 +14,16 @@
 enum LanguageError {
     LANGUAGE_ERROR_ESCAPE = 1,  // a backslash followed by an unknown letter
     LANGUAGE_ERROR_UTF8 = 2,    // a text that is not valid UTF-8
+    LANGUAGE_ERROR_DAMAGED = 3, // a text of 2,048 bytes or more, or one the file cuts off
 };
 
 // Told about the entry that stopped the load; key is that entry's key.
 typedef void (*LanguageErrorFn)(LanguageError error, const char *key);
 
 // The caption of the box that reports an error of the given kind:
-// "QDSK: Unknown '\' escape sequence in string" or
-// "QDSK: Error while decoding UTF-8 string".
+// "QDSK: Unknown '\' escape sequence in string",
+// "QDSK: Error while decoding UTF-8 string" or
+// "QDSK: String too long or not terminated".
 const char *LanguageErrorCaption(LanguageError error);
 
 // A font entry of the language file ("font_" + class).
@@ -44,7 +46,9 @@ const char *GetActiveLanguage(void);
 // Returns 1 when loaded, 0 when the file has no "localization" element, the
 // string pool ran full, or an entry's text had an unknown escape or invalid
 // UTF-8 (reported through onError when given; the entries read before it
-// stay usable).
+// stay usable). A text that is too long or cut off by the end of the file
+// is reported the same way, its key is left without a text (lookups show
+// the placeholder) and loading goes on.
 int LoadLanguageText(const char *xml, size_t xmlLen, const char *idHeader, size_t headerLen,
                      LanguageErrorFn onError);
 

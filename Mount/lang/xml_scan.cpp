@@ -28,8 +28,12 @@ const char *XmlFindElement(const char *pos, const char *end, const char *name)
 {
     size_t len = strlen(name);
     for (const char *node = XmlNextNode(pos, end); node; node = XmlNextNode(node + 1, end)) {
-        const char *after = node + 1 + len;
-        if (after < end && BeginsWith(node + 1, end, name, len) && (*after == '>' || *after == ' '))
+        // The name and one more byte must fit before end; the check is made
+        // on lengths so that no pointer beyond the buffer is ever formed.
+        if (static_cast<size_t>(end - node) - 1 <= len || !BeginsWith(node + 1, end, name, len))
+            continue;
+        char after = node[1 + len];
+        if (after == '>' || after == ' ')
             return node;
     }
     return nullptr;

@@ -35,6 +35,7 @@ struct Volume {
 struct DriverState {
     bool loaded;
     DWORD version = DefaultVersion;
+    DWORD fileVersion = DefaultVersion;  // what the driver file beside the program carries
     int references;
     bool serviceEntry;
     bool serviceMarked;

@@ -219,6 +219,7 @@ void QdskStandinReset(void)
     WipeCache();
     g_state.loaded = false;
     g_state.version = DefaultVersion;
+    g_state.fileVersion = DefaultVersion;
     g_state.references = 0;
     g_state.serviceEntry = false;
     g_state.serviceMarked = false;
@@ -235,6 +236,12 @@ void QdskStandinLoadVersion(DWORD version)
     g_state.version = version;
     g_state.serviceEntry = true;
     g_state.serviceMarked = true;
+}
+
+void QdskStandinSetFileVersion(DWORD version)
+{
+    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    g_state.fileVersion = version;
 }
 
 void QdskStandinDenyManager(BOOL deny)

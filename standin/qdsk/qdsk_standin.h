@@ -20,6 +20,9 @@ void QdskStandinReset(void);
 // A driver of the given interface version is already running (installed by
 // someone else, service entry present).
 void QdskStandinLoadVersion(DWORD version);
+// The interface version of the driver file that the program installs
+// (a mismatched file beside the program).
+void QdskStandinSetFileVersion(DWORD version);
 // The service manager refuses access (as for a user without rights).
 void QdskStandinDenyManager(BOOL deny);
 // What IOCTL_QDSK_UNLOAD_BLOCKED answers.

@@ -66,7 +66,7 @@ BOOL QdskStartService(SC_HANDLE service)
     if (!InitCrypto())
         return Fail(ERROR_DLL_INIT_FAILED);
     g_state.loaded = true;
-    g_state.version = DefaultVersion;
+    g_state.version = g_state.fileVersion;
     g_state.counters.serviceStarts++;
     return TRUE;
 }

@@ -190,6 +190,42 @@ TEST(Lrw, PublishedAndCrossCheckedVectors)
     EXPECT_EQ(checked, 5);
 }
 
+// key·index in GF(2^64) modulo x^64+x^4+x^3+x+1, bit by bit: the reference
+// for the 64-bit table, independent of it.
+uint64_t GfMultiply64(uint64_t a, uint64_t b)
+{
+    uint64_t r = 0;
+    for (int i = 0; i < 64; i++) {
+        if ((b >> i) & 1)
+            r ^= a;
+        a = (a << 1) ^ ((a >> 63) ? 0x1B : 0);
+    }
+    return r;
+}
+
+TEST(Lrw, SixtyFourBitTweaksReduceByTheirOwnPolynomial)
+{
+    // A tweak key with its top bits set and indices with high bits, so that
+    // nearly every step of the table carries out of 64 bits and reduces.
+    const uint64_t keys[] = {0xF1E2D3C4B5A69788ull, 0x8000000000000001ull, 0xFFFFFFFFFFFFFFFFull};
+    const uint64_t indices[] = {1, 2, 3, 0x80, 0xFF00FF00FF00FF00ull, 0x8000000000000000ull, 0xFFFFFFFFFFFFFFFFull};
+    std::vector<uint8_t> table(LRW_TABLE_SIZE);
+    for (uint64_t k : keys) {
+        uint8_t key[8];
+        for (int i = 0; i < 8; i++)
+            key[i] = uint8_t(k >> (56 - 8 * i));  // big-endian
+        BuildLrwTable64(key, table.data());
+        for (uint64_t index : indices) {
+            uint8_t tweak[8];
+            LrwTweak64(table.data(), index, tweak);
+            uint64_t got = 0;
+            for (int i = 0; i < 8; i++)
+                got = (got << 8) | tweak[i];
+            EXPECT_EQ(got, GfMultiply64(k, index)) << std::hex << k << " * " << index;
+        }
+    }
+}
+
 TEST(Lrw, VolumeBufferStartsAtBlockIndexOne)
 {
     // The header's LRW vector is index 1 with the tweak key in secondaryKey.

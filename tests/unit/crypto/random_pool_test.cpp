@@ -201,6 +201,26 @@ TEST_F(RandomPool, QuickPollLeavesTheWriteCursorWhereItWas)
     EXPECT_EQ(before, 5u);
 }
 
+void SilentQuickPoll() {}
+bool SilentDeepPoll() { return true; }
+const RandomPollers SilentPollers = {SilentQuickPoll, SilentDeepPoll, RecordError};
+
+TEST_F(RandomPool, DrawXorsTheFirstBytesWithTheInvertedPool)
+{
+    // A zero pool, no stirring, pollers that add nothing: the first bytes
+    // (zeros) XORed with the next ones of the inverted pool are all ones.
+    // Without the inversion two equal pool regions would cancel out.
+    CloseRandomPool();
+    SetRandomPollers(&SilentPollers);
+    SetMixEnabled(false);
+    ASSERT_TRUE(OpenRandomPool());
+    uint8_t b[32];
+    bool drawn = GetRandomBytes(b, sizeof b, false);
+    SetMixEnabled(true);
+    ASSERT_TRUE(drawn);
+    EXPECT_EQ(std::vector<uint8_t>(b, b + sizeof b), std::vector<uint8_t>(sizeof b, 0xFF));
+}
+
 TEST_F(RandomPool, DrawAdvancesTheReadCursorTwiceTheLength)
 {
     uint8_t b[100];

@@ -238,4 +238,15 @@ TEST(TraceArchive, DamagedTruncatedEmptyAndOversizedArchivesAreRefused)
     Bytes huge(TRACE_ARCHIVE_MAX_BYTES + 1, 0);
     memcpy(huge.data(), good.data(), good.size());
     EXPECT_EQ(Extract(huge), TRACE_ARCHIVE_TOO_LARGE);
+
+    // A small archive whose database would unpack beyond the limit: a real
+    // database followed by zeros, which compress to almost nothing.
+    EntrySpec big;
+    big.content = MakeDatabase();
+    big.content.resize(TRACE_DB_MAX_BYTES + 1, 0);
+    Bytes bomb = MakeArchive({big});
+    ASSERT_LE(bomb.size(), static_cast<size_t>(TRACE_ARCHIVE_MAX_BYTES));
+    EXPECT_EQ(Extract(bomb), TRACE_ARCHIVE_TOO_LARGE);
+    big.content.resize(TRACE_DB_MAX_BYTES);
+    EXPECT_EQ(Extract(MakeArchive({big})), TRACE_ARCHIVE_OK) << "the limit itself is allowed";
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -181,6 +183,17 @@ TEST(TraceRows, ShellFolderNamesAreExact)
     EXPECT_EQ(ShellFolderCsidl(u"AppData"), 0x1A);
     EXPECT_EQ(ShellFolderCsidl(u"My Video"), 0x0E);
     EXPECT_EQ(ShellFolderCsidl(u"PrintHood"), 0x1B);
+    // Every name against the system's CSIDL numbers (CSIDL_COOKIES 0x21,
+    // CSIDL_HISTORY 0x22, ...): a swap of two rows sends cleaning to the
+    // wrong folder.
+    const std::pair<const char16_t *, int> kSystem[] = {
+        {u"Cache", 0x20},       {u"Cookies", 0x21},      {u"Desktop", 0x00},      {u"Favorites", 0x06},
+        {u"History", 0x22},     {u"My Music", 0x0D},     {u"My Pictures", 0x27},  {u"My Video", 0x0E},
+        {u"NetHood", 0x13},     {u"Personal", 0x05},     {u"Recent", 0x08},       {u"SendTo", 0x09},
+        {u"PrintHood", 0x1B},   {u"Local AppData", 0x1C}, {u"AppData", 0x1A},
+    };
+    for (const auto &[name, csidl] : kSystem)
+        EXPECT_EQ(ShellFolderCsidl(name), csidl) << std::string(name, name + std::char_traits<char16_t>::length(name));
     EXPECT_EQ(ShellFolderCsidl(u"cache"), -1);
     EXPECT_EQ(ShellFolderCsidl(u"Path"), -1);
     EXPECT_EQ(ShellFolderCsidl(u"default"), -1);
@@ -191,9 +204,18 @@ TEST(TraceRows, ValueWithADotNamesAFileAndGivesItsFolder)
     std::u16string v = u"C:\\Program Files\\App\\app.exe";
     ASSERT_TRUE(FolderFromShellValue(v));
     EXPECT_EQ(v, u"C:\\Program Files\\App");
-    v = u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\";  // dot in a folder name
+    // A dot in a folder further up does not make a file: the value is the
+    // folder itself, never its parent.
+    v = u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\";
     ASSERT_TRUE(FolderFromShellValue(v));
-    EXPECT_EQ(v, u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader");
+    EXPECT_EQ(v, u"C:\\Program Files\\Adobe\\Reader 11.0\\Reader\\");
+    v = u"C:\\Tool 2.0\\bin";
+    ASSERT_TRUE(FolderFromShellValue(v));
+    EXPECT_EQ(v, u"C:\\Tool 2.0\\bin");
+    // A last component with a dot that is an existing folder stays whole.
+    v = u"C:\\Program Files\\Tool 2.0";
+    ASSERT_TRUE(FolderFromShellValue(v, true));
+    EXPECT_EQ(v, u"C:\\Program Files\\Tool 2.0");
     v = u"C:\\Program Files\\7-Zip\\";
     ASSERT_TRUE(FolderFromShellValue(v));
     EXPECT_EQ(v, u"C:\\Program Files\\7-Zip\\");

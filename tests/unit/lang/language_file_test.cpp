@@ -25,6 +25,8 @@ const char *const kStringKeys[] = {
     "RECYCLEBIN", "CLEANPRIVACY", "CLEANNORMAL", "PRIVACYHELP", "NORMALHELP", "APPNAME",
     "NUMBER", "APPDETAIL", "NEEDRESTART", "VERSION", "CRITICAL_EXCEPTION", "NO_DRIVER",
     "ADMINISTRATOR",
+    // Keys the program shows that need a readable text too.
+    "ERR_NOT_ENOUGH_RANDOM_DATA", "SYS_AUTOMOUNT_DISABLED", "SYS_ASSIGN_DRIVE_LETTER", "ERR_ACCESS_DENIED",
 };
 
 const char *const kControlKeys[] = {
@@ -37,7 +39,7 @@ const char *const kControlKeys[] = {
 // Shown as the key itself: the file must not hold them.
 const char *const kAbsentKeys[] = {
     "LARGE_IDE_WARNING_2K", "LARGE_IDE_WARNING_2K_REGISTRY", "LARGE_IDE_WARNING_XP",
-    "ERR_ACCESS_DENIED", "IDCLOSE", "IDHELP",
+    "IDCLOSE", "IDHELP",
 };
 
 int g_errors;

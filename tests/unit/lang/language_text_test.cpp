@@ -258,20 +258,31 @@ TEST_F(LanguageText, NoLocalizationElementLeavesDictionaryEmpty)
     EXPECT_EQ(LoadLanguageText(nullptr, 0, nullptr, 0, nullptr), 0);
 }
 
-TEST_F(LanguageText, OversizedOrUnclosedTextsReadAsEmpty)
+TEST_F(LanguageText, OversizedOrUnclosedTextsAreReportedAndLeftUnset)
 {
     std::string fits(2047, 'a'), tooLong(2048, 'b');
+    g_reported.clear();
     ASSERT_EQ(Load(File(En("FITS", fits) + En("LONG", tooLong) + En("NEXT", "n"))), 1);
     EXPECT_EQ(Str("FITS").size(), 2047u);
-    EXPECT_EQ(Str("LONG"), u"");
+    EXPECT_EQ(FindLanguageString("LONG"), nullptr);
+    EXPECT_EQ(Str("LONG"), u"[?]LONG[?]");
     EXPECT_EQ(Str("NEXT"), u"n");
+    ASSERT_EQ(g_reported.size(), 1u);
+    EXPECT_EQ(g_reported[0].error, LANGUAGE_ERROR_DAMAGED);
+    EXPECT_EQ(g_reported[0].key, "LONG");
+    EXPECT_STREQ(LanguageErrorCaption(LANGUAGE_ERROR_DAMAGED), "QDSK: String too long or not terminated");
 
     // A file cut off inside its last entry.
+    g_reported.clear();
     ASSERT_EQ(Load("<localization>" + En("A", "a") + "<string lang=\"en\" key=\"CUT\">abc"), 1);
     EXPECT_EQ(Str("A"), u"a");
-    EXPECT_EQ(Str("CUT"), u"");
+    EXPECT_EQ(FindLanguageString("CUT"), nullptr);
+    ASSERT_EQ(g_reported.size(), 1u);
+    EXPECT_EQ(g_reported[0].key, "CUT");
+    g_reported.clear();
     ASSERT_EQ(Load("<localization>" + En("A", "a") + "<string lang=\"en\" key=\"CUT"), 1);
     EXPECT_EQ(FindLanguageString("CUT"), nullptr);
+    EXPECT_TRUE(g_reported.empty());  // no key read, nothing to name
 }
 
 TEST_F(LanguageText, PoolFillAdvancesInMultiplesOfFour)

@@ -310,11 +310,23 @@ TEST_F(VolumeHeader, BuildFailuresLeaveNothingBehind)
     EXPECT_EQ(ctx, nullptr);
     EXPECT_EQ(header, zeros);
 
-    // Mode not allowed, unknown PRF.
+    // Mode not allowed, unknown PRF, a password record too long: the
+    // buffer is cleared on these early refusals too.
+    header.assign(VOLUME_HEADER_SIZE, 0xEE);
     EXPECT_EQ(BuildVolumeHeader(false, header.data(), 9, MODE_XTS, &pw, 1, nullptr, &ctx, 0, 0, 0, 0, 0, 0, true),
               VOLUME_PARAMETER_INCORRECT);
+    EXPECT_EQ(header, zeros);
+    header.assign(VOLUME_HEADER_SIZE, 0xEE);
     EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &pw, 5, nullptr, &ctx, 0, 0, 0, 0, 0, 0, true),
               VOLUME_PARAMETER_INCORRECT);
+    EXPECT_EQ(header, zeros);
+    QdskPassword tooLong = {};
+    tooLong.ByteCount = 65;
+    header.assign(VOLUME_HEADER_SIZE, 0xEE);
+    EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &tooLong, 1, nullptr, &ctx, 0, 0, 0, 0, 0, 0,
+                                true),
+              VOLUME_PARAMETER_INCORRECT);
+    EXPECT_EQ(header, zeros);
 
     // No random pool: 18, and no header.
     CloseRandomPool();
@@ -324,6 +336,47 @@ TEST_F(VolumeHeader, BuildFailuresLeaveNothingBehind)
     EXPECT_EQ(header, zeros);
     EXPECT_EQ(ctx, nullptr);
     ASSERT_TRUE(OpenRandomPool());
+}
+
+int g_deepPolls;
+void HeaderQuickPoll() { RandomAddInt(uint32_t(g_deepPolls * 7919 + 1)); }
+bool HeaderDeepPoll()
+{
+    g_deepPolls++;
+    RandomAddBuffer("deep poll", 9);
+    return true;
+}
+void HeaderReport(const char *) {}
+const RandomPollers HeaderPollers = {HeaderQuickPoll, HeaderDeepPoll, HeaderReport};
+
+TEST_F(VolumeHeader, NewKeysAndNonWipeSaltsAskForADeepPoll)
+{
+    SetRandomPollers(&HeaderPollers);
+    uint8_t warm[16];
+    ASSERT_TRUE(GetRandomBytes(warm, sizeof warm, false));  // the pool's first deep poll is behind us
+    auto pw = Password("p");
+    auto area = KeyArea(5);
+    std::vector<uint8_t> header(VOLUME_HEADER_SIZE);
+
+    // A generated master key: one deep poll (the salt of a wipe pass does
+    // without).
+    g_deepPolls = 0;
+    EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &pw, 1, nullptr, nullptr, 0, 0, 0, 0, 0, 0, true),
+              VOLUME_OK);
+    EXPECT_EQ(g_deepPolls, 1);
+    // A kept master key and a salt that is not for a wipe pass: one.
+    g_deepPolls = 0;
+    EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &pw, 1, area.data(), nullptr, 0, 0, 0, 0, 0, 0,
+                                false),
+              VOLUME_OK);
+    EXPECT_EQ(g_deepPolls, 1);
+    // A kept key in a wipe pass: none.
+    g_deepPolls = 0;
+    EXPECT_EQ(BuildVolumeHeader(false, header.data(), 1, MODE_XTS, &pw, 1, area.data(), nullptr, 0, 0, 0, 0, 0, 0,
+                                true),
+              VOLUME_OK);
+    EXPECT_EQ(g_deepPolls, 0);
+    SetRandomPollers(nullptr);
 }
 
 TEST_F(VolumeHeader, TripleDesMasterKeyThatTripsTheWeakKeyRuleStillOpens)

@@ -4,6 +4,7 @@
 #include "gtest_wine.h"
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "Mount/msgbox.h"
@@ -18,6 +19,9 @@ DWORD WINAPI DrawSmall(LPVOID result)
     *static_cast<BOOL *>(result) = GetRandomBytes(bytes, sizeof bytes, false) ? TRUE : FALSE;
     return 0;
 }
+
+std::vector<std::string> g_reportedKeys;
+void RecordKey(const char *key) { g_reportedKeys.push_back(key); }
 
 }  // namespace
 
@@ -53,10 +57,13 @@ TEST(RandomPoolWin32, StartsOnceDrawsAndStops)
 
 TEST(RandomPoolWin32, OversizedDrawFailsAndLeavesTheLockFree)
 {
-    SilentMode = TRUE;  // the "ERR_NOT_ENOUGH_RANDOM_DATA" box shows nothing
-    ASSERT_EQ(StartRandomPool(), 0);
+    // The caller's reporter gets the key; the pool shows nothing itself.
+    ASSERT_EQ(StartRandomPool(RecordKey), 0);
+    g_reportedKeys.clear();
     std::vector<uint8_t> bytes(RANDOM_POOL_SIZE + 1);
     EXPECT_FALSE(GetRandomBytes(bytes.data(), bytes.size(), false));
+    ASSERT_EQ(g_reportedKeys.size(), 1u);
+    EXPECT_EQ(g_reportedKeys[0], "ERR_NOT_ENOUGH_RANDOM_DATA");
 
     BOOL drawn = FALSE;
     HANDLE thread = CreateThread(nullptr, 0, DrawSmall, &drawn, 0, nullptr);
@@ -65,7 +72,6 @@ TEST(RandomPoolWin32, OversizedDrawFailsAndLeavesTheLockFree)
     CloseHandle(thread);
     EXPECT_TRUE(drawn);
     StopRandomPool();
-    SilentMode = FALSE;
 }
 
 TEST(RandomPoolWin32, StopTakesEffectWhileThePollingThreadSleeps)

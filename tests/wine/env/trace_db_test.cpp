@@ -63,6 +63,9 @@ TEST(TraceUnpack, ShippedArchiveLoadsWholeAndLeavesNothing)
     }
 
     ASSERT_EQ(OpenTraceDatabase(temp), 1);
+    // Nothing may write to the unpacked database.
+    EXPECT_EQ(sqlite3_db_readonly(g_traceDb, "main"), 1);
+    EXPECT_NE(sqlite3_exec(g_traceDb, "create table vg_probe(x)", nullptr, nullptr, nullptr), SQLITE_OK);
     ASSERT_EQ(LoadApplications(), 1);
     ASSERT_EQ(LoadRedirectRules(), 1);
     ExpandRedirectRules();
@@ -383,6 +386,10 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     };
     set(L"Exe", L"C:\\Program Files\\App\\app.exe");
     set(L"Folder", L"C:\\Program Files\\App");
+    // An existing folder whose name has a dot is the folder, not a file in
+    // its parent.
+    CreateDirectoryW(L"C:\\Program Files\\VgTool 2.0", nullptr);
+    set(L"Dotted", L"C:\\Program Files\\VgTool 2.0");
     set(nullptr, L"D:\\Tools\\Default Tool\\tool.exe");
     set(L"Bare", L"app.exe");
     WCHAR longValue[400];
@@ -404,6 +411,9 @@ TEST(AppFolder, ShellNamesAndRegistryValues)
     EXPECT_WSTREQ(out, L"C:\\Program Files\\App");  // no dot: as it is
     ResolveAppFolder(detect, L"default", out);
     EXPECT_WSTREQ(out, L"D:\\Tools\\Default Tool");
+    ResolveAppFolder(detect, L"Dotted", out);
+    EXPECT_WSTREQ(out, L"C:\\Program Files\\VgTool 2.0");
+    RemoveDirectoryW(L"C:\\Program Files\\VgTool 2.0");
     // Any other root name selects the current user.
     ResolveAppFolder(L"XX\\Software\\VgTestFolder\\App", L"Exe", out);
     EXPECT_WSTREQ(out, L"C:\\Program Files\\App");

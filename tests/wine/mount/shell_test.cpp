@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <shlwapi.h>
+
 #include "Mount/app_state.h"
 #include "Mount/dialog_look.h"
 #include "Mount/init_app.h"
@@ -236,6 +238,35 @@ TEST_F(Shell, SilentModeShowsNothing)
     SilentMode = FALSE;
     SetLastError(0);
     EXPECT_EQ(ShowLastWindowsError(nullptr), 0u);  // no error, no box
+}
+
+TEST_F(Shell, WindowsErrorTextsKeepInsertsAndShowTheNumberWhenThereIsNone)
+{
+    // A system text with an insert: the box text is that text, "%1" and all.
+    DWORD withInsert = 0;
+    WCHAR *raw = nullptr;
+    for (DWORD code = 1; code < 2000 && !withInsert; code++) {
+        if (FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                           reinterpret_cast<WCHAR *>(&raw), 0, nullptr) &&
+            StrStrW(raw, L"%1"))
+            withInsert = code;
+        else if (raw)
+            LocalFree(raw), raw = nullptr;
+    }
+    ASSERT_NE(withInsert, 0u) << "no system text with an insert";
+    WCHAR text[1024];
+    FormatWindowsError(withInsert, text, 1024);
+    EXPECT_EQ(lstrcmpW(text, raw), 0) << withInsert;
+    LocalFree(raw);
+
+    // No system text: the number.
+    FormatWindowsError(0x20001234, text, 1024);
+    EXPECT_EQ(lstrcmpW(text, L"Error 536875572"), 0);
+    FormatWindowsError(ERROR_FILE_NOT_FOUND, text, 1024);
+    EXPECT_GT(lstrlenW(text), 0);
+    EXPECT_EQ(StrStrW(text, L"Error 2"), nullptr);
 }
 
 bool PrivilegeEnabled(const WCHAR *name)

@@ -113,6 +113,19 @@ TEST_F(VolumeDriver, OtherVersionInPortableCopyIsReplaced)
     EXPECT_EQ(c.serviceStarts, 0);
 }
 
+TEST_F(VolumeDriver, OwnInstalledDriverOfAnotherVersionIsStoppedAgain)
+{
+    QdskStandinSetFileVersion(0x1FE);  // the file beside the program is not ours
+    EXPECT_EQ(ConnectDriver(), 15u);
+    EXPECT_EQ(DriverVersion, 0x1FEu);
+    EXPECT_EQ(DriverHandle, INVALID_HANDLE_VALUE);
+    QdskStandinCounters c;
+    QdskStandinGetCounters(&c);
+    EXPECT_EQ(c.serviceStarts, 1);
+    EXPECT_FALSE(QdskStandinIsLoaded()) << "what we started is stopped again";
+    QdskStandinSetFileVersion(0x200);
+}
+
 TEST_F(VolumeDriver, MissingDriverFileShowsNoDriver)
 {
     WCHAR exe[MAX_PATH], sys[MAX_PATH], aside[MAX_PATH];

@@ -10,6 +10,7 @@
 
 #include "Mount/main_window.h"
 #include "Mount/tray_icon.h"
+#include "volume/mount.h"
 
 using namespace volume_test;
 
@@ -119,6 +120,48 @@ TEST_F(VolumeMainWindow, RemovedMediumDismountsItsVolumeByForce)
     unlink(link.c_str());
     rmdir(unixFolder);
     container = folder + "vdisk.dat";
+}
+
+int g_driveEvents;
+bool g_ownSeen;
+
+LRESULT CALLBACK CountingWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_DEVICECHANGE && wParam == DBT_DEVICEREMOVECOMPLETE) {
+        ++g_driveEvents;
+        g_ownSeen = IsOwnDriveBroadcast(lParam) != FALSE;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+TEST_F(VolumeMainWindow, OwnDriveBroadcastArrivesOnceAndIsKnownAsOwn)
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = CountingWndProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"VgDriveEvents";
+    RegisterClassW(&wc);
+    HWND window = CreateWindowW(L"VgDriveEvents", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    g_driveEvents = 0;
+    g_ownSeen = false;
+    BroadcastDriveChange(DBT_DEVICEREMOVECOMPLETE, 0, 1u << 23);
+    MSG m;
+    for (int i = 0; i < 20; ++i) {
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&m);
+        Sleep(10);
+    }
+    EXPECT_EQ(g_driveEvents, 1) << "each window gets the event once";
+    EXPECT_TRUE(g_ownSeen) << "the record that arrives is known as our own";
+    // A removal of another drive is not ours.
+    DEV_BROADCAST_VOLUME other = {};
+    other.dbcv_size = sizeof other;
+    other.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    other.dbcv_unitmask = 1u << 22;
+    EXPECT_FALSE(IsOwnDriveBroadcast(reinterpret_cast<LPARAM>(&other)));
+    DestroyWindow(window);
 }
 
 }  // namespace

@@ -114,7 +114,9 @@ TEST_F(VolumeMount, ThirdWrongPasswordRetriesTheBackupHeaderOnce)
     EXPECT_EQ(Mount(drive, "gamma", TRUE, &boxes), 0);
     ASSERT_EQ(boxes.size(), 1u);
     QdskStandinGetCounters(&c);
-    EXPECT_EQ(c.mountRequests, 6) << "one retry with the backup, then the box";
+    EXPECT_EQ(c.mountRequests, 5) << "no second search of the backup: the box at once";
+    EXPECT_EQ(c.lastMount.TryBackupHeader, 0u);
+    EXPECT_EQ(WrongPasswordCount, 6);
 }
 
 TEST_F(VolumeMount, AlreadyMountedOrDriveInUseSendsNoRequest)
@@ -182,6 +184,39 @@ TEST_F(VolumeMount, ContainerPathFormsReachTheDriver)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, u"文件不能被打开。");
     EXPECT_EQ(boxes[0].icon, 'E');
+}
+
+TEST_F(VolumeMount, ContainerPathTooLongForTheRecordsIsRefused)
+{
+    // 255 characters fit with the driver's "\\??\\" in front; 256 do not,
+    // nor a network path of 255 whose "UNC" form is one longer.
+    std::string longest = "C:\\" + std::string(252, 'a');
+    std::string tooLong = longest + "b";
+    ASSERT_EQ(longest.size(), 255u);
+    QdskPassword pw = Password("pw");
+    MountOptions options = {};
+    for (const std::string &path : {tooLong, std::string("\\\\server\\share\\") + std::string(240, 'c')}) {
+        int result = -100;
+        std::vector<Box> boxes = RunAnswering([&] {
+            result = MountVolume(nullptr, drive, path.c_str(), &pw, FALSE, FALSE, &options, TRUE);
+        });
+        EXPECT_EQ(result, 0) << path.size();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, std::u16string(reinterpret_cast<const char16_t *>(GetString("ERR_VOLUME_PATH_TOO_LONG"))));
+        EXPECT_NE(boxes[0].text.rfind(u"[?]", 0), 0u) << "a readable text";
+    }
+    QdskStandinCounters c;
+    QdskStandinGetCounters(&c);
+    EXPECT_EQ(c.mountRequests, 0) << "nothing was sent";
+
+    // The longest path that fits reaches the driver whole (the file does
+    // not exist).
+    int result = -100;
+    RunAnswering([&] { result = MountVolume(nullptr, drive, longest.c_str(), &pw, FALSE, FALSE, &options, TRUE); });
+    QdskStandinGetCounters(&c);
+    EXPECT_EQ(c.mountRequests, 1);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t *>(c.lastMount.VolumePath)),
+              std::u16string(longest.begin(), longest.end()));
 }
 
 TEST_F(VolumeMount, SharingViolationAsksThenMountsShared)
