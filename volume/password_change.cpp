@@ -150,7 +150,7 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
         uint64_t size = ContainerSize(file, device, path, &result);
         if (result)
             break;
-        if (StartRandomPool() != 0) {
+        if (StartRandomPool(ShowErrorKey, ShowLastWindowsError) != 0) {
             result = 1;
             break;
         }
