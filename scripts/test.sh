@@ -76,6 +76,10 @@ else
   fail "win32 libraries (see $logs/win32-deps.log)"
   tail -30 "$logs/win32-deps.log"
 fi
+# A build folder configured with the earlier posix-thread compilers keeps
+# them cached (and links winpthread, which Windows 2000 cannot load): start
+# it afresh.
+if grep -q -- '-posix' build/win32/CMakeCache.txt 2>/dev/null; then rm -rf build/win32; fi
 if [ "$win32_deps" -eq 1 ] && build_preset win32; then
   if i686-w64-mingw32-objdump -f build/win32/bin/Veilguard.exe 2>/dev/null | grep 'file format pei-i386' >/dev/null; then
     pass "win32 Veilguard.exe is PE32 i386"
