@@ -10,7 +10,7 @@
 #include "Mount/app_state.h"
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
-#include "Mount/privileges.h"
+#include "common/token_privileges.h"
 #include "Mount/resource.h"
 #include "env/mode_marker.h"
 #include "env/reg_store.h"
