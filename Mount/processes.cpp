@@ -55,8 +55,30 @@ void EndExplorerProcesses(void)
     });
 }
 
+// Whether a shell still runs after EndExplorerProcesses. Under Wine the
+// desktop process is the shell and is never ended: "explorer.exe" started
+// beside it would only open a folder window on the desktop, once at every
+// login and logoff. On Windows the shell was ended and must come back.
+static BOOL ShellStillRuns(void)
+{
+#ifdef __WINE__
+    DWORD desktop = 0;
+    GetWindowThreadProcessId(GetDesktopWindow(), &desktop);
+    HANDLE process = desktop ? OpenProcess(SYNCHRONIZE, FALSE, desktop) : nullptr;
+    if (!process)
+        return FALSE;
+    BOOL running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+#else
+    return FALSE;
+#endif
+}
+
 void StartExplorer(void)
 {
+    if (ShellStillRuns())
+        return;
     WCHAR commandLine[] = L"explorer.exe";
     STARTUPINFOW si = {};
     si.cb = sizeof(si);

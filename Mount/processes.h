@@ -6,7 +6,8 @@
 // Ends every process whose executable path contains "explorer.exe".
 void EndExplorerProcesses(void);
 
-// Starts "explorer.exe" and waits up to a second for it to become idle.
+// Starts "explorer.exe" and waits up to a second for it to become idle;
+// under Wine only when the desktop process (the shell there) is gone.
 void StartExplorer(void);
 
 // One warning box when the known security suite is running.
