@@ -139,7 +139,11 @@ INSERT INTO apppaths VALUES (4, '%LOCALAPPDATA%\Microsoft\Windows\History\', NUL
 -- Cookies, Login Data, Web Data, Top Sites, Shortcuts, Favicons, ...) whose
 -- -journal files the patterns catch too, the Sessions folder and the caches.
 -- Sources: Chromium docs/user_data_dir.md (chromium.googlesource.com);
--- BleachBit cleaners/microsoft_edge.xml and cleaners/brave.xml.
+-- BleachBit cleaners/microsoft_edge.xml and cleaners/brave.xml. The download
+-- history beside History (DownloadMetadata, the shared_proto_db folder) is
+-- listed for each browser that winapp2.ini's "<browser> Download History"
+-- entry covers: 360 Secure Browser, QQBrowser, Brave, Vivaldi, Chromium,
+-- Yandex, Maxthon, UC and Cent Browser.
 
 -- Microsoft Edge (Chromium). Sources: BleachBit cleaners/microsoft_edge.xml
 -- (DownloadMetadata, History Provider Cache, MediaDeviceSalts, JumpListIcons*,
@@ -259,6 +263,8 @@ INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\Code Cache\
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\shared_proto_db\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\', '360History*', 0, 0);
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\HisDailyBackup\', NULL, 1, 0);
 
@@ -276,6 +282,8 @@ INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Def
 INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Flash Player local shared objects. Source: BleachBit cleaners/flash.xml.
 INSERT INTO apps VALUES (12, 'Adobe Flash Player',
@@ -315,6 +323,8 @@ INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\Use
 INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Vivaldi. Sources: Vivaldi help "Where is my profile" (help.vivaldi.com);
 -- the Chromium layout.
@@ -330,6 +340,8 @@ INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\Code 
 INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Chromium. Source: Chromium docs/user_data_dir.md; BleachBit cleaners/chromium.xml.
 INSERT INTO apps VALUES (17, 'Chromium',
@@ -344,6 +356,8 @@ INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\Code
 INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Yandex Browser. Sources: Yandex Browser help on the user profile
 -- (browser.yandex.com/help); the Chromium layout.
@@ -359,6 +373,8 @@ INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\
 INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- 360 Extreme Browser (360极速浏览器, Chromium-based). Sources: public
 -- browser-data inventories naming %LOCALAPPDATA%\360Chrome\Chrome\User Data;
@@ -393,6 +409,8 @@ INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Code
 INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- UC Browser (Chromium-based). Source: winapp2.ini entries "UC Web Browsing
 -- History", "UC Caches" and the rest of its Chromium set (%LOCALAPPDATA%\UC\
@@ -410,6 +428,8 @@ INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Code Cach
 INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Cent Browser (Chromium-based). Source: winapp2.ini entries "Cent Browser
 -- Web Browsing History", "Cent Browser Caches" and the rest of its Chromium
@@ -428,6 +448,8 @@ INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\
 INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Sogou Explorer (搜狗高速浏览器). Its profile folder %APPDATA%\SogouExplorer is
 -- named by several public browser-data inventories and backup scripts; the
@@ -662,8 +684,8 @@ INSERT INTO apppaths VALUES (131, '%APPDATA%\360Safe\Clean\OKClean\', '*.log', 0
 
 -- Sogou Pinyin input (搜狗输入法): the per-user folder SogouPY.users holds the
 -- user dictionary, the words it learnt from what was typed and the input
--- history; Vista on keep it in LocalLow, older systems in the roaming
--- folder. Sources: public profile-migration scripts moving
+-- history; it is found in LocalLow, in the roaming or in the local folder.
+-- Sources: public profile-migration scripts moving
 -- %USERPROFILE%\AppData\LocalLow\SogouPY.users; input-method import tools
 -- looking for %APPDATA%\SogouPY.users (and the local folder) as Sogou's user
 -- data; public scripts reading HKCU\Software\SogouInput, the key the input
@@ -749,10 +771,11 @@ INSERT INTO apppaths VALUES (123, '%Personal%\xwechat_files\*\msg\', NULL, 1, 0)
 -- QQNT (QQ 9.9 on): every account's databases (nt_msg.db and the others,
 -- encrypted SQLite) in Documents\Tencent Files\<QQ number>\nt_qq\nt_db,
 -- taken as a whole folder so their companions go along. Sources: the
--- QQBackup/qq-win-db-key documentation (NTQQ Windows: 数据库位置
--- Documents\Tencent Files\<QQ>\nt_qq\nt_db) and public readers of nt_msg.db
--- naming the same path; the program is C:\Program Files\Tencent\QQNT\QQ.exe.
--- Received pictures and files of QQNT are left out: their folders are not
+-- README of github.com/Mythologyli/qq-nt-db ("QQ NT Windows 数据库解密",
+-- 数据库位置 C:\Users\<USERNAME>\Documents\Tencent Files\<QQ>\nt_qq\nt_db,
+-- the program in C:\Program Files\Tencent\QQNT) and public readers of
+-- nt_msg.db naming the same path. Received pictures and files of QQNT are
+-- left out: their folders are only recorded inside files_in_chat.db, not
 -- documented where we could check.
 INSERT INTO apps VALUES (124, 'QQ（QQNT 版）',
   'QQNT 的聊天记录数据库。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
