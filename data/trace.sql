@@ -78,17 +78,31 @@ BEGIN TRANSACTION;
 -- ---------------------------------------------------------------- browsers
 
 -- Internet Explorer. Sources: BleachBit CleanerML cleaners/internet_explorer.xml
--- (github.com/bleachbit/bleachbit); Microsoft KB 157729 (TypedURLs); forensic
--- references on the WebCache ESE database (WebCacheV01.dat with its V01*.log,
--- V01.chk and *.jrs files: the whole folder moves, never the database alone).
+-- (github.com/bleachbit/bleachbit: TypedURLs and TypedURLsTime, the search
+-- companion's FilesNamedMRU and ContainingTextMRU, Recovery\PendingDelete,
+-- LowRegistry\DOMStorage, Main "Save Directory", UserData, IETldCache,
+-- AppCache, the IE11 app container's IEDownloadHistory); winapp2.ini entry
+-- "Universal Windows Platform" (github.com/MoscaDotTo/Winapp2: CacheStorage,
+-- DOMStorage); Microsoft KB 157729 (TypedURLs); forensic references on the
+-- WebCache ESE database (WebCacheV01.dat with its V01*.log, V01.chk and *.jrs
+-- files: the whole folder moves, never the database alone). IE's saved
+-- passwords are the IntelliForms Storage2 values; the credential vault
+-- (%LOCALAPPDATA%\Microsoft\Vault, Credentials) is shared by every Windows
+-- program and is left out.
 INSERT INTO apps VALUES (1, 'Internet Explorer',
-  'IE 地址栏输入记录、表单自动完成和保存的密码、下载记录、网页存储、崩溃恢复数据以及 WebCache 数据库',
+  'IE 地址栏输入记录及其时间、表单自动完成和保存的密码、搜索助手记录、下载记录、网页存储、崩溃恢复数据以及 WebCache 数据库',
   'HKLM\SOFTWARE\Microsoft\Internet Explorer', NULL, 'iexplore.exe', NULL);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\TypedURLs', NULL, 1);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\TypedURLsTime', NULL, 1);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\IntelliForms\Storage1', NULL, 1);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\IntelliForms\Storage2', NULL, 1);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer', 'Download Directory', 1);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\Main', 'Save Directory', 1);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\Explorer Bars\{C4EE31F3-4768-11D2-BE5C-00A0C9A83DA1}\FilesNamedMRU', NULL, 1);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\Explorer Bars\{C4EE31F3-4768-11D2-BE5C-00A0C9A83DA1}\ContainingTextMRU', NULL, 1);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\Recovery\PendingDelete', NULL, 1);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\DOMStorage', NULL, 1);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\Internet Explorer\LowRegistry\DOMStorage', NULL, 1);
 INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Microsoft\Internet Explorer\Recovery\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Microsoft\Internet Explorer\DOMStore\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (1, '%USERPROFILE%\AppData\LocalLow\Microsoft\Internet Explorer\DOMStore\', NULL, 1, 0);
@@ -97,6 +111,11 @@ INSERT INTO apppaths VALUES (1, '%APPDATA%\Microsoft\Windows\IECompatCache\', NU
 INSERT INTO apppaths VALUES (1, '%APPDATA%\Microsoft\Windows\IECompatUACache\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Microsoft\Windows\WebCache\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Microsoft\Feeds Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Microsoft\Internet Explorer\CacheStorage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Microsoft\Windows\AppCache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (1, '%APPDATA%\Microsoft\Internet Explorer\UserData\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (1, '%APPDATA%\Microsoft\Windows\IETldCache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (1, '%LOCALAPPDATA%\Packages\windows_ie_ac_*\AC\IEDownloadHistory\', NULL, 1, 0);
 
 -- IE cache, cookies and history: the shell folders themselves (Cache, Cookies,
 -- History), so XP's "Temporary Internet Files" and the later INetCache resolve
@@ -120,11 +139,19 @@ INSERT INTO apppaths VALUES (4, '%LOCALAPPDATA%\Microsoft\Windows\History\', NUL
 -- Cookies, Login Data, Web Data, Top Sites, Shortcuts, Favicons, ...) whose
 -- -journal files the patterns catch too, the Sessions folder and the caches.
 -- Sources: Chromium docs/user_data_dir.md (chromium.googlesource.com);
--- BleachBit cleaners/microsoft_edge.xml and cleaners/brave.xml.
+-- BleachBit cleaners/microsoft_edge.xml and cleaners/brave.xml. The download
+-- history beside History (DownloadMetadata, the shared_proto_db folder) is
+-- listed for each browser that winapp2.ini's "<browser> Download History"
+-- entry covers: 360 Secure Browser, QQBrowser, Brave, Vivaldi, Chromium,
+-- Yandex, Maxthon, UC and Cent Browser.
 
--- Microsoft Edge (Chromium). Source: BleachBit cleaners/microsoft_edge.xml.
+-- Microsoft Edge (Chromium). Sources: BleachBit cleaners/microsoft_edge.xml
+-- (DownloadMetadata, History Provider Cache, MediaDeviceSalts, JumpListIcons*,
+-- GPUCache; "Profile *" beside "Default"); winapp2.ini entries "Microsoft Edge
+-- Download History" (shared_proto_db) and "Microsoft Edge Web Browsing
+-- Session" (Extension State).
 INSERT INTO apps VALUES (5, 'Microsoft Edge',
-  'Edge 浏览器的历史记录、Cookie、缓存、自动填充、网页存储和会话记录',
+  'Edge 浏览器（默认和其他用户配置）的历史记录、下载记录、Cookie、缓存、自动填充、网页存储和会话记录',
   '%LOCALAPPDATA%\Microsoft\Edge\User Data', NULL, 'msedge.exe', NULL);
 INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
 INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
@@ -135,11 +162,30 @@ INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default
 INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\', 'DownloadMetadata;History Provider Cache;MediaDeviceSalts*', 0, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\shared_proto_db\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\Extension State\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\JumpListIcons*\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Default\GPUCache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\', 'DownloadMetadata;History Provider Cache;MediaDeviceSalts*', 0, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\Network\', 'Cookies*;Reporting and NEL*;TransportSecurity', 0, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\Sessions\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\Code Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\Local Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\Session Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (5, '%LOCALAPPDATA%\Microsoft\Edge\User Data\Profile *\IndexedDB\', NULL, 1, 0);
 
 -- Google Chrome. Sources: Chromium docs/user_data_dir.md; BleachBit
--- cleaners/google_chrome.xml.
+-- cleaners/google_chrome.xml (the "Profile *" folders beside "Default",
+-- GPUCache) and cleaners/microsoft_edge.xml for the shared Chromium files
+-- (DownloadMetadata, History Provider Cache, MediaDeviceSalts, JumpListIcons*);
+-- winapp2.ini entries "Google Chrome Download History" (DownloadMetadata,
+-- shared_proto_db) and "Google Chrome Web Browsing Session" (Extension State).
 INSERT INTO apps VALUES (6, 'Google Chrome',
-  'Chrome 浏览器的历史记录、Cookie、缓存、自动填充、网页存储和会话记录',
+  'Chrome 浏览器（默认和其他用户配置）的历史记录、下载记录、Cookie、缓存、自动填充、网页存储和会话记录',
   '%LOCALAPPDATA%\Google\Chrome\User Data', NULL, 'chrome.exe', NULL);
 INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
 INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
@@ -150,6 +196,21 @@ INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\
 INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\', 'DownloadMetadata;History Provider Cache;MediaDeviceSalts*', 0, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\shared_proto_db\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\Extension State\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\JumpListIcons*\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Default\GPUCache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\', 'DownloadMetadata;History Provider Cache;MediaDeviceSalts*', 0, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\Network\', 'Cookies*;Reporting and NEL*;TransportSecurity', 0, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\Sessions\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\Code Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\Local Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\Session Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (6, '%LOCALAPPDATA%\Google\Chrome\User Data\Profile *\IndexedDB\', NULL, 1, 0);
 
 -- Mozilla Firefox. Sources: Mozilla support "Profiles - Where Firefox stores
 -- your bookmarks, passwords and other user data" (support.mozilla.org);
@@ -187,7 +248,9 @@ INSERT INTO apppaths VALUES (9, '%LOCALAPPDATA%\Opera\Opera\cache\', NULL, 1, 0)
 
 -- 360 Secure Browser (Chromium-based, profile under %APPDATA%\360se6).
 -- Sources: public browser-data inventories naming %APPDATA%\360se6\User Data;
--- the Chromium layout as above.
+-- the Chromium layout as above; winapp2.ini entries "360 Secure Browser Web
+-- Browsing History" (its own 360History database beside History) and "...
+-- History Backups" (the HisDailyBackup folder).
 INSERT INTO apps VALUES (10, '360安全浏览器',
   '360安全浏览器的历史记录、Cookie、自动填充、会话记录和缓存',
   '%APPDATA%\360se6\User Data', NULL, '360se.exe', NULL);
@@ -200,6 +263,10 @@ INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\Code Cache\
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\shared_proto_db\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\', '360History*', 0, 0);
+INSERT INTO apppaths VALUES (10, '%APPDATA%\360se6\User Data\Default\HisDailyBackup\', NULL, 1, 0);
 
 -- QQ Browser (Chromium-based). Sources: public browser-data inventories
 -- naming %LOCALAPPDATA%\Tencent\QQBrowser\User Data; the Chromium layout.
@@ -215,6 +282,8 @@ INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Def
 INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (11, '%LOCALAPPDATA%\Tencent\QQBrowser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Flash Player local shared objects. Source: BleachBit cleaners/flash.xml.
 INSERT INTO apps VALUES (12, 'Adobe Flash Player',
@@ -254,6 +323,8 @@ INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\Use
 INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (15, '%LOCALAPPDATA%\BraveSoftware\Brave-Browser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Vivaldi. Sources: Vivaldi help "Where is my profile" (help.vivaldi.com);
 -- the Chromium layout.
@@ -269,6 +340,8 @@ INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\Code 
 INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (16, '%LOCALAPPDATA%\Vivaldi\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Chromium. Source: Chromium docs/user_data_dir.md; BleachBit cleaners/chromium.xml.
 INSERT INTO apps VALUES (17, 'Chromium',
@@ -283,6 +356,8 @@ INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\Code
 INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (17, '%LOCALAPPDATA%\Chromium\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Yandex Browser. Sources: Yandex Browser help on the user profile
 -- (browser.yandex.com/help); the Chromium layout.
@@ -298,6 +373,8 @@ INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\
 INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (18, '%LOCALAPPDATA%\Yandex\YandexBrowser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- 360 Extreme Browser (360极速浏览器, Chromium-based). Sources: public
 -- browser-data inventories naming %LOCALAPPDATA%\360Chrome\Chrome\User Data;
@@ -314,6 +391,65 @@ INSERT INTO apppaths VALUES (19, '%LOCALAPPDATA%\360Chrome\Chrome\User Data\Defa
 INSERT INTO apppaths VALUES (19, '%LOCALAPPDATA%\360Chrome\Chrome\User Data\Default\Local Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (19, '%LOCALAPPDATA%\360Chrome\Chrome\User Data\Default\Session Storage\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (19, '%LOCALAPPDATA%\360Chrome\Chrome\User Data\Default\IndexedDB\', NULL, 1, 0);
+
+-- Maxthon 6 (Chromium-based). Source: winapp2.ini entries "Maxthon Web
+-- Browsing History", "Maxthon Caches" and the rest of its Chromium set
+-- (%LOCALAPPDATA%\Maxthon\User Data); the Chromium layout. Executable:
+-- %LOCALAPPDATA%\Maxthon\Application\Maxthon.exe, as public browser
+-- launchers name it.
+INSERT INTO apps VALUES (120, '傲游浏览器',
+  '傲游浏览器的历史记录、Cookie、缓存、自动填充、网页存储和会话记录',
+  '%LOCALAPPDATA%\Maxthon\User Data', NULL, 'Maxthon.exe', NULL);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Network\', 'Cookies*;Reporting and NEL*;TransportSecurity', 0, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Sessions\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Code Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Local Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\Session Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (120, '%LOCALAPPDATA%\Maxthon\User Data\Default\shared_proto_db\', NULL, 1, 0);
+
+-- UC Browser (Chromium-based). Source: winapp2.ini entries "UC Web Browsing
+-- History", "UC Caches" and the rest of its Chromium set (%LOCALAPPDATA%\UC\
+-- User Data); the Chromium layout. Executable UCBrowser.exe, as public browser
+-- launchers name it (%LOCALAPPDATA%\UCBrowser\Application\UCBrowser.exe).
+INSERT INTO apps VALUES (121, 'UC浏览器',
+  'UC浏览器的历史记录、Cookie、缓存、自动填充、网页存储和会话记录',
+  '%LOCALAPPDATA%\UC\User Data', NULL, 'UCBrowser.exe', NULL);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Network\', 'Cookies*;Reporting and NEL*;TransportSecurity', 0, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Sessions\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Code Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Local Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\Session Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (121, '%LOCALAPPDATA%\UC\User Data\Default\shared_proto_db\', NULL, 1, 0);
+
+-- Cent Browser (Chromium-based). Source: winapp2.ini entries "Cent Browser
+-- Web Browsing History", "Cent Browser Caches" and the rest of its Chromium
+-- set (%LOCALAPPDATA%\CentBrowser\User Data); the Chromium layout. Its
+-- executable's name is not published where we could check: none is given, so
+-- logoff does not end it.
+INSERT INTO apps VALUES (122, 'Cent Browser',
+  'Cent Browser（百分浏览器）的历史记录、Cookie、缓存、自动填充、网页存储和会话记录',
+  '%LOCALAPPDATA%\CentBrowser\User Data', NULL, NULL, NULL);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\', 'History*;Archived History*;Visited Links;Top Sites*;Shortcuts*;Network Action Predictor*;Favicons*;DIPS*', 0, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\', 'Cookies*;Extension Cookies*;Login Data*;Web Data*;Current *;Last *', 0, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Network\', 'Cookies*;Reporting and NEL*;TransportSecurity', 0, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Sessions\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Code Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Local Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\Session Storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\IndexedDB\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\', 'DownloadMetadata', 0, 0);
+INSERT INTO apppaths VALUES (122, '%LOCALAPPDATA%\CentBrowser\User Data\Default\shared_proto_db\', NULL, 1, 0);
 
 -- Sogou Explorer (搜狗高速浏览器). Its profile folder %APPDATA%\SogouExplorer is
 -- named by several public browser-data inventories and backup scripts; the
@@ -534,12 +670,40 @@ INSERT INTO apps VALUES (39, 'PowerShell',
   '%APPDATA%\Microsoft\Windows\PowerShell', NULL, NULL, NULL);
 INSERT INTO apppaths VALUES (39, '%APPDATA%\Microsoft\Windows\PowerShell\PSReadLine\', '*_history.txt', 0, 0);
 
+-- 360 Safe Guard (360安全卫士, and 360 Total Security on the same base): the
+-- virus scan logs and the cleaner's own logs. Source: winapp2.ini entry "360
+-- Internet Security" (detection key HKCU\Software\360Safe; %APPDATA%\360Safe\
+-- 360ScanLog, %APPDATA%\360Safe\Clean\OKClean *.log). Its logs below the
+-- program folder and C:\360SANDBOX are outside the user's profile and left
+-- out. A security suite is never ended at logoff: no executable is given.
+INSERT INTO apps VALUES (131, '360安全卫士',
+  '360安全卫士的病毒扫描日志和清理日志',
+  'HKCU\Software\360Safe', NULL, NULL, NULL);
+INSERT INTO apppaths VALUES (131, '%APPDATA%\360Safe\360ScanLog\', NULL, 0, 0);
+INSERT INTO apppaths VALUES (131, '%APPDATA%\360Safe\Clean\OKClean\', '*.log', 0, 0);
+
+-- Sogou Pinyin input (搜狗输入法): the per-user folder SogouPY.users holds the
+-- user dictionary, the words it learnt from what was typed and the input
+-- history; it is found in LocalLow, in the roaming or in the local folder.
+-- Sources: public profile-migration scripts moving
+-- %USERPROFILE%\AppData\LocalLow\SogouPY.users; input-method import tools
+-- looking for %APPDATA%\SogouPY.users (and the local folder) as Sogou's user
+-- data; public scripts reading HKCU\Software\SogouInput, the key the input
+-- method keeps its settings under. An input method lives inside every
+-- program: no executable is ended for it.
+INSERT INTO apps VALUES (132, '搜狗输入法',
+  '搜狗输入法的用户词库、自学习的词语和输入历史（清除后输入法不再记得您常打的词）',
+  'HKCU\Software\SogouInput', NULL, NULL, NULL);
+INSERT INTO apppaths VALUES (132, '%USERPROFILE%\AppData\LocalLow\SogouPY.users\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (132, '%APPDATA%\SogouPY.users\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (132, '%LOCALAPPDATA%\SogouPY.users\', NULL, 1, 0);
+
 -- ------------------------------------------------------- mail and chat
 
 -- Outlook Express mail folders. Source: forensic references on Outlook
 -- Express (Identities\{GUID}\Microsoft\Outlook Express\*.dbx).
 INSERT INTO apps VALUES (40, 'Outlook Express',
-  'Outlook Express 的邮件文件夹（*.dbx）',
+  'Outlook Express 的邮件文件夹（*.dbx）。注意：这是邮件本身，勾选后按“清除”会将其永久删除',
   'HKLM\SOFTWARE\Microsoft\Outlook Express', NULL, 'msimn.exe', NULL);
 INSERT INTO apppaths VALUES (40, '%USERPROFILE%\Local Settings\Application Data\Identities\', '*.dbx', 1, 0);
 
@@ -548,12 +712,12 @@ INSERT INTO apppaths VALUES (40, '%USERPROFILE%\Local Settings\Application Data\
 -- store folder moves together. Source: forensic references on Windows
 -- (Live) Mail message stores.
 INSERT INTO apps VALUES (41, 'Windows Mail',
-  'Windows Mail 收发的邮件及其邮件库',
+  'Windows Mail 收发的邮件及其邮件库。注意：这是邮件本身，勾选后按“清除”会将其永久删除',
   'HKLM\SOFTWARE\Microsoft\Windows Mail', NULL, 'WinMail.exe', NULL);
 INSERT INTO apppaths VALUES (41, '%LOCALAPPDATA%\Microsoft\Windows Mail\', NULL, 1, 0);
 
 INSERT INTO apps VALUES (42, 'Windows Live Mail',
-  'Windows Live Mail 收发的邮件及其邮件库',
+  'Windows Live Mail 收发的邮件及其邮件库。注意：这是邮件本身，勾选后按“清除”会将其永久删除',
   'HKCU\Software\Microsoft\Windows Live Mail', NULL, 'wlmail.exe', NULL);
 INSERT INTO apppaths VALUES (42, '%LOCALAPPDATA%\Microsoft\Windows Live Mail\', NULL, 1, 0);
 
@@ -561,7 +725,7 @@ INSERT INTO apppaths VALUES (42, '%LOCALAPPDATA%\Microsoft\Windows Live Mail\', 
 -- help on mailbox storage (Storage\<account>\Mail, *.box/*.ind in older
 -- versions); only mailbox files are named, never the program folder.
 INSERT INTO apps VALUES (43, 'Foxmail',
-  'Foxmail 保存在安装目录中的邮箱文件',
+  'Foxmail 保存在安装目录中的邮箱文件。注意：这是邮件本身，勾选后按“清除”会将其永久删除',
   'HKCU\Software\Aerofox\Foxmail', 'Executable', 'Foxmail.exe', NULL);
 INSERT INTO apppaths VALUES (43, '%ProgramFiles%\Foxmail\', '*.box;*.ind', 1, 0);
 
@@ -570,7 +734,7 @@ INSERT INTO apppaths VALUES (43, '%ProgramFiles%\Foxmail\', '*.box;*.ind', 1, 0)
 -- %APPDATA%\Tencent\QQ. Source: Tencent QQ help on the message-record folder
 -- ("个人文件夹" = Documents\Tencent Files\<QQ number>).
 INSERT INTO apps VALUES (44, 'QQ',
-  'QQ 聊天记录数据库以及收到的图片、语音、视频和文件',
+  'QQ 聊天记录数据库以及收到的图片、语音、视频和文件。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
   '%APPDATA%\Tencent\QQ', NULL, 'QQ.exe', NULL);
 INSERT INTO apppaths VALUES (44, '%Personal%\Tencent Files\', 'Msg*.db*', 1, 0);
 INSERT INTO apppaths VALUES (44, '%Personal%\Tencent Files\*\Image\', NULL, 1, 0);
@@ -580,20 +744,64 @@ INSERT INTO apppaths VALUES (44, '%Personal%\Tencent Files\*\FileRecv\', NULL, 1
 INSERT INTO apppaths VALUES (44, '%APPDATA%\Tencent\QQ\Temp\', NULL, 1, 0);
 
 -- WeChat: Documents\WeChat Files\<wxid>\Msg (chat databases) and
--- FileStorage (received files). Source: WeChat help "聊天记录保存位置"
--- (Settings - Files: default Documents\WeChat Files).
+-- FileStorage (received files); the client's log folder. Sources: WeChat
+-- help "聊天记录保存位置" (Settings - Files: default Documents\WeChat Files);
+-- public documentation of the PC client's databases (PyWxDump "wx数据库简述":
+-- everything in WeChat Files\wxid_*\Msg); winapp2.ini entry "Tencent
+-- WeChat" (%APPDATA%\Tencent\WeChat\Log).
 INSERT INTO apps VALUES (45, '微信',
-  '微信聊天记录数据库以及收到的图片、视频和文件',
+  '微信聊天记录数据库、收到的图片、视频和文件以及运行日志。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
   'HKCU\Software\Tencent\WeChat', NULL, 'WeChat.exe', NULL);
 INSERT INTO apppaths VALUES (45, '%Personal%\WeChat Files\*\Msg\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (45, '%Personal%\WeChat Files\*\FileStorage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (45, '%APPDATA%\Tencent\WeChat\Log\', NULL, 1, 0);
+
+-- WeChat 4 (Weixin.exe) keeps each account under Documents\xwechat_files\
+-- <wxid>: db_storage (the encrypted chat databases) and msg (received files,
+-- pictures and videos, by month). Sources: public WeChat 4 export tools'
+-- documented defaults (xwechat_files\<wxid>\db_storage; msg\file\<month>)
+-- and their process name Weixin.exe (C:\Program Files\Tencent\Weixin).
+-- Where the user moved the folder, nothing is found.
+INSERT INTO apps VALUES (123, '微信（4.x 版）',
+  '新版微信的聊天记录数据库以及收到的图片、视频和文件。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
+  '%USERPROFILE%\Documents\xwechat_files', NULL, 'Weixin.exe', NULL);
+INSERT INTO apppaths VALUES (123, '%Personal%\xwechat_files\*\db_storage\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (123, '%Personal%\xwechat_files\*\msg\', NULL, 1, 0);
+
+-- QQNT (QQ 9.9 on): every account's databases (nt_msg.db and the others,
+-- encrypted SQLite) in Documents\Tencent Files\<QQ number>\nt_qq\nt_db,
+-- taken as a whole folder so their companions go along. Sources: the
+-- README of github.com/Mythologyli/qq-nt-db ("QQ NT Windows 数据库解密",
+-- 数据库位置 C:\Users\<USERNAME>\Documents\Tencent Files\<QQ>\nt_qq\nt_db,
+-- the program in C:\Program Files\Tencent\QQNT) and public readers of
+-- nt_msg.db naming the same path. Received pictures and files of QQNT are
+-- left out: their folders are only recorded inside files_in_chat.db, not
+-- documented where we could check.
+INSERT INTO apps VALUES (124, 'QQ（QQNT 版）',
+  'QQNT 的聊天记录数据库。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
+  '%USERPROFILE%\Documents\Tencent Files', NULL, 'QQ.exe', NULL);
+INSERT INTO apppaths VALUES (124, '%Personal%\Tencent Files\*\nt_qq\nt_db\', NULL, 1, 0);
+
+-- WeCom (企业微信): per account Documents\WXWork\<account id>\Data (the
+-- encrypted chat databases) and Cache (received files, pictures, videos and
+-- voice, by month); the client's log folder. Sources: winapp2.ini entry
+-- "Tencent WeChat Work" (detection key HKCU\Software\Tencent\WXWork,
+-- %APPDATA%\Tencent\WXWork\Log); public WeCom attachment tools documenting
+-- the folder layout (Documents\WXWork\<id>\Data, Cache\File, Cache\Image,
+-- Cache\Video, Cache\Voice) and the program WXWork.exe.
+INSERT INTO apps VALUES (125, '企业微信',
+  '企业微信的聊天记录数据库、收到的文件、图片、视频和语音以及运行日志。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
+  'HKCU\Software\Tencent\WXWork', NULL, 'WXWork.exe', NULL);
+INSERT INTO apppaths VALUES (125, '%Personal%\WXWork\*\Data\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (125, '%Personal%\WXWork\*\Cache\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (125, '%APPDATA%\Tencent\WXWork\Log\', NULL, 1, 0);
 
 -- Skype 7 and earlier: main.db (SQLite, with its journal) per account and
 -- the older chatmsg*.dbb and chatsync files. Sources: BleachBit
 -- cleaners/skype.xml (chatmsg, chatsync); forensic references on Skype's
 -- main.db.
 INSERT INTO apps VALUES (46, 'Skype',
-  'Skype 聊天记录和通话记录数据库',
+  'Skype 聊天记录和通话记录数据库。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
   'HKCU\Software\Skype', NULL, 'Skype.exe', NULL);
 INSERT INTO apppaths VALUES (46, '%APPDATA%\Skype\', 'main.db*;chatmsg*.dbb', 1, 0);
 INSERT INTO apppaths VALUES (46, '%APPDATA%\Skype\*\chatsync\', NULL, 1, 0);
@@ -607,12 +815,15 @@ INSERT INTO apps VALUES (47, 'Mozilla Thunderbird',
 INSERT INTO apppaths VALUES (47, '%APPDATA%\Thunderbird\Profiles\*\', 'global-messages-db.sqlite*;places.sqlite*;cookies.sqlite*;formhistory.sqlite*;session.json*', 0, 0);
 INSERT INTO apppaths VALUES (47, '%LOCALAPPDATA%\Thunderbird\Profiles\', NULL, 1, 0);
 
--- Telegram Desktop: everything in the tdata folder. Source: Telegram Desktop
--- FAQ (desktop.telegram.org: the tdata folder in %APPDATA%\Telegram Desktop).
+-- Telegram Desktop: everything in the tdata folder, and the log files beside
+-- it. Sources: Telegram Desktop FAQ (desktop.telegram.org: the tdata folder in
+-- %APPDATA%\Telegram Desktop); winapp2.ini entry "Telegram Desktop"
+-- (log*.txt, tdata\dumps, tdata\User_Data caches).
 INSERT INTO apps VALUES (48, 'Telegram',
-  'Telegram 桌面版的登录数据、聊天缓存和收到的媒体缓存',
+  'Telegram 桌面版的登录数据、聊天缓存、收到的媒体缓存和日志。注意：其中有本机保存的聊天内容，勾选后按“清除”会将其永久删除，并需要重新登录',
   '%APPDATA%\Telegram Desktop', NULL, 'Telegram.exe', NULL);
 INSERT INTO apppaths VALUES (48, '%APPDATA%\Telegram Desktop\tdata\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (48, '%APPDATA%\Telegram Desktop\', 'log*.txt', 0, 0);
 
 -- Discord. Source: BleachBit cleaners/discord.xml.
 INSERT INTO apps VALUES (49, 'Discord',
@@ -638,7 +849,7 @@ INSERT INTO apppaths VALUES (84, '%APPDATA%\Slack\Local Storage\', NULL, 1, 0);
 
 -- Pidgin chat logs and buddy icons. Source: BleachBit cleaners/pidgin.xml.
 INSERT INTO apps VALUES (88, 'Pidgin',
-  'Pidgin 的聊天记录和好友头像缓存',
+  'Pidgin 的聊天记录和好友头像缓存。注意：这是聊天记录本身，勾选后按“清除”会将其永久删除',
   '%APPDATA%\.purple', NULL, 'pidgin.exe', NULL);
 INSERT INTO apppaths VALUES (88, '%APPDATA%\.purple\logs\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (88, '%APPDATA%\.purple\icons\', NULL, 1, 0);
@@ -793,12 +1004,34 @@ INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\FrontPage\E
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\FrontPage\Explorer\FrontPage Explorer\Recent Page List', NULL, 64);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Microsoft\FrontPage\Explorer\FrontPage Explorer\Recent Web List', NULL, 64);
 
--- WPS Office automatic backups. Source: WPS help on backup files
--- (%APPDATA%\kingsoft\office6\backup).
+-- WPS Office: the automatic backups, the recent-document lists of the suite
+-- and of each program (Writer "wps", Spreadsheets "et", Presentation "wpp",
+-- PDF "pdf"), the file dialog's recent folders, and the cached web pages of
+-- its cloud and start pages. Sources: WPS help on backup files
+-- (%APPDATA%\kingsoft\office6\backup); winapp2.ini entry "Kingsoft Office"
+-- (%LOCALAPPDATA%\Kingsoft\*\cache\http*, WPS Cloud Files\UserData\Default\
+-- WebCache\http*); a public privacy cleaner's Windows registry targets for
+-- WPS (Software\Kingsoft\Office\6.0\plugins\ksomisc\RecentFiles\wpsoffice
+-- and its wps/et/wpp/pdf lists, 6.0\<program>\RecentFiles, 6.0\Common\
+-- FileDialog\RecentFolder), confirmed for 6.0\wps\RecentFiles by an older
+-- published WPS 2005 history cleaner. The cloud documents themselves (WPS
+-- Cloud Files outside WebCache) are the user's files and are left out.
 INSERT INTO apps VALUES (54, 'WPS Office',
-  'WPS 文字、表格和演示的自动备份文件',
+  'WPS 文字、表格、演示和 PDF 最近打开过的文档和文件夹列表、自动备份文件以及云文档和首页的网页缓存',
   'HKCU\Software\Kingsoft\Office', NULL, 'wps.exe', NULL);
 INSERT INTO apppaths VALUES (54, '%APPDATA%\kingsoft\office6\backup\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (54, '%LOCALAPPDATA%\Kingsoft\*\cache\http*\', NULL, 1, 0);
+INSERT INTO apppaths VALUES (54, '%LOCALAPPDATA%\Kingsoft\WPS Cloud Files\UserData\Default\WebCache\', NULL, 1, 0);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\plugins\ksomisc\RecentFiles\wpsoffice', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\plugins\ksomisc\RecentFiles\wps', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\plugins\ksomisc\RecentFiles\et', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\plugins\ksomisc\RecentFiles\wpp', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\plugins\ksomisc\RecentFiles\pdf', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\wps\RecentFiles', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\et\RecentFiles', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\wpp\RecentFiles', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\pdf\RecentFiles', NULL, 54);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Kingsoft\Office\6.0\Common\FileDialog\RecentFolder', NULL, 54);
 
 -- LibreOffice keeps its recent documents in registrymodifications.xcu, which
 -- is copied onto the virtual disk; the backup folder holds autosaved copies.
@@ -851,15 +1084,69 @@ INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Tracker Software\PDFV
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Tracker Software\PDFViewer\Documents\LatestView\Bars', NULL, 69);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Tracker Software\PDFViewer\Documents\LatestView\Panes', NULL, 69);
 
+-- Foxit Reader, PhantomPDF and PDF Editor: the recent-file and recent-place
+-- lists, the last session and open folder, the form fields' autocomplete
+-- store and the search index. Source: winapp2.ini entries "Foxit Reader",
+-- "Foxit PhantomPDF" and "Foxit PDF Editor" (registry keys below
+-- HKCU\Software\Foxit Software, FormFiller\AutoComplete.ds, StartPage
+-- history.txt, LocalLow\Foxit\Search); the program names FoxitReader.exe and
+-- FoxitPDFReader.exe as public launchers give them (the older one is ended
+-- at logoff). Versions whose keys are not listed there are left out.
+INSERT INTO apps VALUES (126, '福昕 PDF 阅读器和编辑器',
+  '福昕阅读器、PhantomPDF 和 PDF 编辑器最近打开过的文档和位置列表、上次会话、表单自动完成记录和搜索索引',
+  'HKCU\Software\Foxit Software', NULL, 'FoxitReader.exe', NULL);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit Reader 7.0\MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit Reader 8.0\MRU\File MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit Reader 8.0\MRU\Place MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit Reader 8.0\Preferences\History\LastOpen', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit Reader 8.0\Preferences\History\LastSession', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit Reader 8.0\Preferences\Others', 'csInitialOpenDir', 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 6.0\RecentFiles', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 6.0\Preferences\History', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 6.0\Preferences\Others', 'csInitialOpenDir', 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 7.0\MRU\File MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 7.0\MRU\Place MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 7.0\Preferences\History', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 7.0\Recent File List', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 8.0\MRU\File MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 8.0\MRU\Place MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 8.0\Preferences\History', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 8.0\Recent File List', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 9.0\MRU\File MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 9.0\MRU\Place MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 9.0\Preferences\History', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 9.0\Recent File List', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 8.0\Foxit PhantomPDF Advanced Editor\Recent File List', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PhantomPDF 9.0\Foxit PhantomPDF Advanced Editor\Recent File List', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PDF Editor 11.0\MRU\File MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PDF Editor 11.0\MRU\Place MRU', NULL, 126);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Foxit Software\Foxit PDF Editor 11.0\Preferences\History', NULL, 126);
+INSERT INTO apppaths VALUES (126, '%APPDATA%\Foxit Software\Foxit Reader\StartPage*\Start\', 'history.txt', 0, 0);
+INSERT INTO apppaths VALUES (126, '%APPDATA%\Foxit Software\Foxit PhantomPDF\FormFiller\', 'AutoComplete.ds', 0, 0);
+INSERT INTO apppaths VALUES (126, '%APPDATA%\Foxit Software\Foxit PDF Editor\FormFiller\', 'AutoComplete.ds', 0, 0);
+INSERT INTO apppaths VALUES (126, '%USERPROFILE%\AppData\LocalLow\Foxit\Search\', NULL, 1, 0);
+
 -- ------------------------------------------------ archives and tools
 
--- WinRAR. Source: RegRipper winrar.pl.
+-- WinRAR: the recent archives (ArcHistory, the File menu's list), the edit
+-- histories of its dialogs (archive names, extraction paths, comment files,
+-- the find dialog's names and text, the wizard's archive names), the last
+-- folder, and the self-extractor's last paths. Sources: RegRipper winrar.pl;
+-- BleachBit cleaners/winrar.xml; winapp2.ini entry "WinRAR".
 INSERT INTO apps VALUES (60, 'WinRAR',
-  'WinRAR 最近打开过的压缩文件以及压缩和解压时输入过的路径',
+  'WinRAR 最近打开过的压缩文件和文件夹以及压缩、解压、查找和注释时输入过的名称和路径',
   'HKCU\Software\WinRAR', NULL, 'WinRAR.exe', NULL);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\ArcHistory', NULL, 60);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\ArcName', NULL, 60);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\ExtrPath', NULL, 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\ArcCmtName', NULL, 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\FindArcNames', NULL, 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\FindNames', NULL, 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\FindText', NULL, 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\DialogEditHistory\WizArcName', NULL, 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\General', 'LastFolder', 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR\General\Info', 'CommentFile', 60);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\WinRAR SFX', NULL, 60);
 
 -- 7-Zip. Source: RegRipper sevenzip.pl.
 INSERT INTO apps VALUES (61, '7-Zip',
@@ -879,12 +1166,18 @@ INSERT INTO apps VALUES (62, 'Total Commander',
 INSERT INTO profiles VALUES (62, 'path', '%USERPROFILE%\', 'left');
 INSERT INTO profiles VALUES (62, 'path', '%USERPROFILE%\', 'right');
 
--- Thunder (迅雷) 7: the task database below its program folder (TaskDb.dat
--- with its journal). Source: Thunder help on the download-record database.
+-- Thunder (迅雷) 7: the task database of completed and unfinished downloads
+-- (Profiles\TaskDb.dat, SQLite, with its journal) and the SuperDownload
+-- database (data\SdInfoDb.dat), both below its program folder. Sources:
+-- Thunder help on the download-record database; ForensicsWiki "Fast Thunder"
+-- (Task database Profiles\TaskDb.dat with TaskBase.CreationTime and
+-- CompletionTime; SuperDownload database data\SdInfoDb.dat). The copy of the
+-- task folder that some Vista-era installs keep in the public documents is
+-- outside the user's profile and left out.
 INSERT INTO apps VALUES (63, '迅雷',
-  '迅雷的下载任务记录',
+  '迅雷已完成和未完成的下载任务记录',
   'HKLM\SOFTWARE\Thunder Network\ThunderOem\thunder_backwnd', 'dir', 'Thunder.exe', NULL);
-INSERT INTO apppaths VALUES (63, '%ProgramFiles%\Thunder Network\Thunder\', 'TaskDb.dat*', 1, 0);
+INSERT INTO apppaths VALUES (63, '%ProgramFiles%\Thunder Network\Thunder\', 'TaskDb.dat*;SdInfoDb.dat*', 1, 0);
 
 -- WinZip. Source: RegRipper winzip.pl (extract, filemenu, mru\archives).
 INSERT INTO apps VALUES (75, 'WinZip',
@@ -988,6 +1281,38 @@ INSERT INTO apps VALUES (95, 'FileZilla',
   '%APPDATA%\FileZilla', NULL, 'filezilla.exe', NULL);
 INSERT INTO apppaths VALUES (95, '%APPDATA%\FileZilla\', 'recentservers.xml;queue.sqlite3*', 0, 0);
 
+-- TeraCopy: the list of the last copy, its transfer log, the copy history
+-- (one database per job in the History folder) and the last target folder.
+-- Source: winapp2.ini entry "TeraCopy" (HKCU\Software\Code Sector\TeraCopy
+-- LastTargetFolder; %APPDATA%\TeraCopy FileList.dat, Transfer.log, History);
+-- the program TeraCopy.exe (C:\Program Files\TeraCopy) as public scripts call it.
+INSERT INTO apps VALUES (128, 'TeraCopy',
+  'TeraCopy 复制过的文件列表、传输日志、复制历史和上次的目标文件夹',
+  'HKCU\Software\Code Sector\TeraCopy', NULL, 'TeraCopy.exe', NULL);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Code Sector\TeraCopy', 'LastTargetFolder', 128);
+INSERT INTO apppaths VALUES (128, '%APPDATA%\TeraCopy\', 'FileList.dat', 0, 0);
+INSERT INTO apppaths VALUES (128, '%APPDATA%\TeraCopy\', 'Transfer.log', 0, 0);
+INSERT INTO apppaths VALUES (128, '%APPDATA%\TeraCopy\History\', NULL, 0, 0);
+
+-- Free Download Manager 3 and 5: the list of deleted downloads. Source:
+-- winapp2.ini entry "Free Download Manager" (HKCU\Software\
+-- FreeDownloadManager.ORG\Free Download Manager; %APPDATA%\Free Download
+-- Manager downloads.del.sav). The list of current downloads of these
+-- versions is not documented there and is left out.
+INSERT INTO apps VALUES (129, 'Free Download Manager',
+  'Free Download Manager 已删除的下载任务列表',
+  'HKCU\Software\FreeDownloadManager.ORG\Free Download Manager', NULL, NULL, NULL);
+INSERT INTO apppaths VALUES (129, '%APPDATA%\Free Download Manager\', 'downloads.del.sav', 0, 0);
+
+-- Free Download Manager 6: one SQLite database, db.sqlite, holds the
+-- download list (and the settings) in %LOCALAPPDATA%\Softdeluxe\Free
+-- Download Manager. Source: public FDM 6 set-up scripts that replace that
+-- file to preset FDM; the program fdm.exe in Softdeluxe\Free Download Manager.
+INSERT INTO apps VALUES (130, 'Free Download Manager 6',
+  'Free Download Manager 6 的下载任务列表数据库（其中也有它的设置）',
+  '%LOCALAPPDATA%\Softdeluxe\Free Download Manager', NULL, 'fdm.exe', NULL);
+INSERT INTO apppaths VALUES (130, '%LOCALAPPDATA%\Softdeluxe\Free Download Manager\', 'db.sqlite*', 0, 0);
+
 -- ------------------------------------------------------ remote access
 
 -- WinSCP. Source: RegRipper winscp.pl (History, CDCache, last panel paths,
@@ -1001,12 +1326,36 @@ INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Martin Prikryl\WinSCP
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Martin Prikryl\WinSCP 2\Configuration\Interface\Commander\RemotePanel', 'LastPath', 96);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\Martin Prikryl\WinSCP 2\SshHostKeys', NULL, 96);
 
--- TeamViewer. Source: BleachBit cleaners/teamviewer.xml.
+-- TeamViewer: the partner IDs last connected to (per version, and in the
+-- main key from version 15 on), the connection list and logs, the chat file
+-- cache and the session caches. Sources: BleachBit cleaners/teamviewer.xml
+-- (Version4 Last_Machine_Connections, Connections.txt, logs, MRU); winapp2.ini
+-- entry "TeamViewer" (Version5-9 Last_Machine_Connections, %APPDATA%\
+-- TeamViewer *.log and *.mdmp, %LOCALAPPDATA%\TeamViewer\Database\
+-- tvchatfilecache.db, %LOCALAPPDATA%\TeamViewer\*Cache); a public privacy
+-- cleaner's Windows registry targets (Last_Machine_Connections and
+-- Last_Machine_Connections_UD in Software\TeamViewer, Version10-15).
 INSERT INTO apps VALUES (98, 'TeamViewer',
-  'TeamViewer 连接过的伙伴 ID、连接记录和日志',
+  'TeamViewer 连接过的伙伴 ID、连接记录、聊天文件缓存和日志',
   'HKCU\Software\TeamViewer', NULL, 'TeamViewer.exe', NULL);
 INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version4', 'Last_Machine_Connections', 98);
-INSERT INTO apppaths VALUES (98, '%APPDATA%\TeamViewer\', 'Connections.txt;TeamViewer*_Logfile*.log', 0, 0);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version5', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version5.1', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version6', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version7', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version8', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version9', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version10', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version11', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version12', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version13', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version14', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer\Version15', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer', 'Last_Machine_Connections', 98);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\TeamViewer', 'Last_Machine_Connections_UD', 98);
+INSERT INTO apppaths VALUES (98, '%APPDATA%\TeamViewer\', 'Connections.txt;*.log;*.mdmp', 0, 0);
+INSERT INTO apppaths VALUES (98, '%LOCALAPPDATA%\TeamViewer\Database\', 'tvchatfilecache.db*', 0, 0);
+INSERT INTO apppaths VALUES (98, '%LOCALAPPDATA%\TeamViewer\*Cache\', NULL, 1, 0);
 INSERT INTO apppaths VALUES (98, '%APPDATA%\TeamViewer\MRU\', NULL, 1, 0);
 
 -- AnyDesk trace and connection files. Source: AnyDesk help "Trace Files"
@@ -1066,12 +1415,53 @@ INSERT INTO apppaths VALUES (104, '%APPDATA%\IrfanView\', 'i_view32.ini', 0, 1);
 INSERT INTO apppaths VALUES (104, '%APPDATA%\IrfanView\', 'i_view64.ini', 0, 1);
 
 -- XnView (classic): xnview.ini holds the recent folders; the thumbnail
--- database below it. Source: XnView help on settings storage (%APPDATA%\XnView).
+-- database below it and in its cache folder; an installed copy keeps its
+-- recent folders and files in the registry as well. Sources: XnView help on
+-- settings storage (%APPDATA%\XnView); winapp2.ini entry "XnView"
+-- (XnView.db, cache\*.db, HKCU\Software\XnView\Start DirName_0-9 and
+-- FileName_0-9).
 INSERT INTO apps VALUES (105, 'XnView',
-  'XnView 最近浏览过的文件夹和缩略图数据库',
+  'XnView 最近浏览过的文件夹和图片以及缩略图数据库',
   '%APPDATA%\XnView', NULL, 'xnview.exe', NULL);
 INSERT INTO apppaths VALUES (105, '%APPDATA%\XnView\', 'xnview.ini', 0, 1);
 INSERT INTO apppaths VALUES (105, '%APPDATA%\XnView\', 'XnView.db*', 0, 0);
+INSERT INTO apppaths VALUES (105, '%APPDATA%\XnView\cache\', '*.db*', 0, 0);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_0', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_1', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_2', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_3', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_4', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_5', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_6', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_7', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_8', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'DirName_9', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_0', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_1', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_2', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_3', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_4', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_5', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_6', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_7', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_8', 105);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\Start', 'FileName_9', 105);
+
+-- XnView MP: its thumbnail and catalogue databases, and the recent files,
+-- browsed folders and last save folder in its registry key. Source: winapp2.ini
+-- entry "XnView" (%APPDATA%\XnViewMP *.db; HKCU\Software\XnView\XnViewMP
+-- Start History, RecentFiles, PathBrowser, customPath; Strip list_folder;
+-- Viewer saveFolder). Its executable's name is not given there: none here.
+INSERT INTO apps VALUES (127, 'XnView MP',
+  'XnView MP 最近打开过的图片、浏览过的文件夹、上次保存的位置以及缩略图和分类数据库',
+  'HKCU\Software\XnView\XnViewMP', NULL, NULL, NULL);
+INSERT INTO apppaths VALUES (127, '%APPDATA%\XnViewMP\', '*.db*', 0, 0);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\XnViewMP\Start', 'History', 127);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\XnViewMP\Start', 'RecentFiles', 127);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\XnViewMP\Start', 'PathBrowser', 127);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\XnViewMP\Start', 'customPath', 127);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\XnViewMP\Strip', 'list_folder', 127);
+INSERT INTO appregs VALUES ('HKEY_CURRENT_USER', 'Software\XnView\XnViewMP\Viewer', 'saveFolder', 127);
 
 -- Paint.NET. Source: winapp2.ini entry "Paint.NET" (Entries/P.ini).
 INSERT INTO apps VALUES (106, 'Paint.NET',

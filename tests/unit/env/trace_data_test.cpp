@@ -425,3 +425,54 @@ TEST_F(TraceData, NoRuleTakesAProgramOrDocumentsFolderWhole)
         EXPECT_FALSE(sensitive && TakesWholeFolder(r[2])) << r[1] << " taken whole (application " << r[0] << ")";
     }
 }
+
+// ------------------------------------------------------------------------
+// Chat histories and mailboxes, and the applications of a Chinese desktop.
+
+TEST_F(TraceData, ChatAndMailStoresWarnInTheCleanDialogsWords)
+{
+    // The clean dialog's button, as the Chinese language file names it.
+    std::ifstream in(std::string(VG_TEST_DATA) + "/../../../Mount/lang/language.xml");
+    std::stringstream xml;
+    xml << in.rdbuf();
+    const std::string key = "lang=\"zh-cn\" key=\"ID_CLEAN\">";
+    size_t at = xml.str().find(key);
+    ASSERT_NE(at, std::string::npos);
+    at += key.size();
+    std::string button = xml.str().substr(at, xml.str().find('(', at) - at);
+    ASSERT_FALSE(button.empty());
+    const std::string warning = "按\u201c" + button + "\u201d会将其永久删除";
+
+    // Whatever cleans a chat history or a mailbox says so before it is ticked.
+    const std::set<std::string> stores = {"qq.exe",     "wechat.exe",  "weixin.exe", "wxwork.exe",
+                                          "skype.exe",  "telegram.exe", "pidgin.exe", "msimn.exe",
+                                          "winmail.exe", "wlmail.exe",  "foxmail.exe"};
+    std::multiset<std::string> warned;
+    for (const Row &a : Query("select exename,describe from apps where exename is not null"))
+        if (stores.count(Lower(a[0]))) {
+            warned.insert(Lower(a[0]));
+            EXPECT_NE(a[1].find(warning), std::string::npos) << a[0] << ": " << a[1];
+        }
+    for (const std::string &exe : stores)
+        EXPECT_GE(warned.count(exe), 1u) << exe;
+    EXPECT_GE(warned.count("qq.exe"), 2u);  // QQ and QQNT
+
+    // The daily programs of a Chinese desktop are detected by their own key
+    // or folder, and WinRAR's dialog histories and WPS's lists are switched.
+    std::set<std::string> detect;
+    for (const Row &a : Query("select DetectKey from apps"))
+        detect.insert(a[0]);
+    for (const char *k : {"HKCU\\Software\\Tencent\\WXWork", "HKCU\\Software\\SogouInput", "HKCU\\Software\\360Safe",
+                          "HKCU\\Software\\Foxit Software", "%USERPROFILE%\\Documents\\xwechat_files",
+                          "%USERPROFILE%\\Documents\\Tencent Files", "%LOCALAPPDATA%\\Maxthon\\User Data",
+                          "%LOCALAPPDATA%\\UC\\User Data", "%LOCALAPPDATA%\\CentBrowser\\User Data",
+                          "HKCU\\Software\\Code Sector\\TeraCopy", "%LOCALAPPDATA%\\Softdeluxe\\Free Download Manager"})
+        EXPECT_TRUE(detect.count(k)) << k;
+    std::set<std::string> subkeys;
+    for (const Row &r : Query("select subkey from appregs"))
+        subkeys.insert(r[0]);
+    for (const char *k : {"Software\\WinRAR\\ArcHistory", "Software\\WinRAR\\DialogEditHistory\\ExtrPath",
+                          "Software\\WinRAR\\DialogEditHistory\\ArcName", "Software\\Kingsoft\\Office\\6.0\\wps\\RecentFiles",
+                          "Software\\Microsoft\\Internet Explorer\\TypedURLsTime"})
+        EXPECT_TRUE(subkeys.count(k)) << k;
+}
