@@ -4,7 +4,8 @@
 // header's offset of a container of the same kind, then FlushFileBuffers).
 // Each pass of the change does one of each and nothing else it cannot do
 // without. Prints
-//   kdf_ms, header_build_ms, salt_draw_ms, deep_draw_ms, flushed_write_ms,
+//   kdf_ms, header_build_ms and salt_draw_ms (a wipe pass: quick polls only),
+//   deep_draw_ms (a draw with the deep poll forced), flushed_write_ms,
 //   password_change_ms, password_change_per_header_vs_kdf and, last,
 //   password_change_vs_floor = password_change_ms / (passes * (kdf_ms + flushed_write_ms))
 // (goal: at most 1.2). The floor is measured half before and half after the
@@ -148,8 +149,9 @@ int main()
     }
     SetMixHash(opened->kdfPrf);
     uint8_t drawn[64];
+    GetRandomBytes(drawn, sizeof drawn, false);  // the pool's first deep poll, and the desktop Wine starts once
     double deepStart = Now();
-    GetRandomBytes(drawn, sizeof drawn, true);
+    GetRandomBytes(drawn, sizeof drawn, true);  // as for the last pass at each header location
     double deepMs = Now() - deepStart;
     double buildStart = Now();
     for (int i = 0; i < 10; ++i)
