@@ -88,11 +88,11 @@ void *AllocateLocked(Arena &a, size_t size)
     return nullptr;
 }
 
-// Payloads are 16-byte aligned and a multiple of 16 long, and the library
-// frees a hash state hundreds of times a second while the random pool
-// stirs: they are zeroed a word at a time rather than byte by byte. The
-// barrier makes the compiler treat the zeros as read, so the stores stay
-// even though the block is about to be reused.
+// While the random pool stirs, the library frees a copy of the pool's hash
+// state for nearly every hash, thousands of times per poll: payloads are
+// zeroed with memset rather than byte by byte. The barrier makes the
+// compiler treat the zeros as read, so the stores stay even though nothing
+// reads the block before it is handed out again.
 void WipePayload(void *memory, size_t size)
 {
     std::memset(memory, 0, size);
