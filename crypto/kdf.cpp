@@ -6,9 +6,7 @@
 
 #include "crypto/crypto_init.h"
 
-namespace {
-
-int LibraryHash(int32_t prf)
+int PrfHashAlgorithm(int32_t prf)
 {
     switch (prf) {
     case PRF_HMAC_RIPEMD160: return GCRY_MD_RMD160;
@@ -18,8 +16,6 @@ int LibraryHash(int32_t prf)
     default: return GCRY_MD_NONE;
     }
 }
-
-}  // namespace
 
 bool IsValidPrf(int32_t prf) { return prf >= FIRST_PRF && prf <= LAST_PRF; }
 
@@ -47,7 +43,7 @@ int32_t PrfIterations(int32_t prf, bool systemDrive)
 
 size_t PrfDigestSize(int32_t prf)
 {
-    return IsValidPrf(prf) ? gcry_md_get_algo_dlen(LibraryHash(prf)) : 0;
+    return IsValidPrf(prf) ? gcry_md_get_algo_dlen(PrfHashAlgorithm(prf)) : 0;
 }
 
 bool HashBuffer(int32_t prf, const void *data, size_t length, uint8_t *out)
@@ -55,7 +51,7 @@ bool HashBuffer(int32_t prf, const void *data, size_t length, uint8_t *out)
     if (!IsValidPrf(prf) || out == nullptr || (data == nullptr && length != 0) || !InitCrypto())
         return false;
     gcry_md_hd_t md;
-    if (gcry_md_open(&md, LibraryHash(prf), GCRY_MD_FLAG_SECURE))
+    if (gcry_md_open(&md, PrfHashAlgorithm(prf), GCRY_MD_FLAG_SECURE))
         return false;
     gcry_md_write(md, data, length);
     std::memcpy(out, gcry_md_read(md, 0), PrfDigestSize(prf));
@@ -69,7 +65,7 @@ bool ComputeHmac(int32_t prf, const void *key, size_t keyLength, const void *dat
     if (!IsValidPrf(prf) || out == nullptr || (data == nullptr && length != 0) || !InitCrypto())
         return false;
     gcry_md_hd_t md;
-    if (gcry_md_open(&md, LibraryHash(prf), GCRY_MD_FLAG_SECURE | GCRY_MD_FLAG_HMAC))
+    if (gcry_md_open(&md, PrfHashAlgorithm(prf), GCRY_MD_FLAG_SECURE | GCRY_MD_FLAG_HMAC))
         return false;
     static const uint8_t none = 0;
     bool ok = gcry_md_setkey(md, keyLength ? key : &none, keyLength) == 0;
@@ -89,5 +85,5 @@ bool DeriveKeyPbkdf2(int32_t prf, const uint8_t *password, size_t passwordLength
         return false;
     static const uint8_t none = 0;
     return gcry_kdf_derive(passwordLength ? password : &none, passwordLength, GCRY_KDF_PBKDF2,
-                           LibraryHash(prf), salt, saltLength, iterations, outLength, out) == 0;
+                           PrfHashAlgorithm(prf), salt, saltLength, iterations, outLength, out) == 0;
 }

@@ -26,6 +26,9 @@ const char *PrfName(int32_t prf);  // "HMAC-RIPEMD-160", ...; null when unknown
 // 0 for an unknown PRF.
 int32_t PrfIterations(int32_t prf, bool systemDrive);
 
+// The cryptographic library's identifier of the PRF's hash; 0 if unknown.
+int PrfHashAlgorithm(int32_t prf);
+
 // Digest size of the PRF's hash: 20 (RIPEMD-160, SHA-1) or 64; 0 if unknown.
 size_t PrfDigestSize(int32_t prf);
 

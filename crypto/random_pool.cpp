@@ -7,6 +7,7 @@
 
 #include "crypto/crypto_init.h"
 #include "crypto/kdf.h"
+#include "crypto/pool_mixer.h"
 #include "crypto/secure_memory.h"
 
 // ---- Pool arithmetic ------------------------------------------------------
@@ -20,14 +21,7 @@ void PoolMix(EntropyPool &pool)
     size_t d = MixHashDigestSize(pool.mixHash);
     if (d == 0 || RANDOM_POOL_SIZE % d != 0)
         return;
-    uint8_t digest[MAX_DIGEST_SIZE];
-    for (size_t offset = 0; offset < RANDOM_POOL_SIZE; offset += d) {
-        if (!HashBuffer(pool.mixHash, pool.bytes, RANDOM_POOL_SIZE, digest))
-            break;
-        for (size_t i = 0; i < d; i++)
-            pool.bytes[offset + i] ^= digest[i];
-    }
-    BurnMemory(digest, sizeof digest);
+    StirPool(pool.mixer, pool.mixHash, pool.bytes, RANDOM_POOL_SIZE);
 }
 
 void PoolAddByte(EntropyPool &pool, uint8_t value)
@@ -81,7 +75,7 @@ void PoolInvert(EntropyPool &pool)
 
 namespace {
 
-EntropyPool Pool = {nullptr, 0, 0, 1, true};  // RIPEMD-160 stirs by default
+EntropyPool Pool = {nullptr, 0, 0, 1, true, nullptr};  // RIPEMD-160 stirs by default
 bool DeepPollDone = false;
 bool QuickPollEnabled = true;
 const RandomPollers *Pollers = nullptr;
@@ -142,6 +136,8 @@ bool OpenRandomPool()
     if (Pool.bytes != nullptr)
         return true;
     Pool.bytes = static_cast<uint8_t *>(AllocateLockedMemory(RANDOM_POOL_SIZE));
+    if (Pool.bytes != nullptr && Pool.mixer == nullptr)
+        Pool.mixer = OpenPoolMixer();
     Pool.writeCursor = 0;
     Pool.readCursor = 0;
     DeepPollDone = false;
@@ -153,6 +149,8 @@ void CloseRandomPool()
     PoolLockGuard guard;
     FreeLockedMemory(Pool.bytes, RANDOM_POOL_SIZE);
     Pool.bytes = nullptr;
+    ClosePoolMixer(Pool.mixer);
+    Pool.mixer = nullptr;
     Pool.writeCursor = 0;
     Pool.readCursor = 0;
     DeepPollDone = false;

@@ -14,12 +14,17 @@ constexpr size_t RANDOM_POOL_SIZE = 640;
 
 // ---- Pool arithmetic, on any pool buffer, without locking ---------------
 
+struct PoolMixer;
+
 struct EntropyPool {
     uint8_t *bytes;        // RANDOM_POOL_SIZE bytes
     uint32_t writeCursor;  // 0..639, where the next byte is added
     uint32_t readCursor;   // 0..639, where the next byte is drawn
     int32_t mixHash;       // see MixHashDigestSize
     bool mixEnabled;
+    // Keeps the stirring hash open between stirs (crypto/pool_mixer.h);
+    // null: every stir opens its own.
+    PoolMixer *mixer = nullptr;
 };
 
 // Digest size of a mix hash: 1 RIPEMD-160 (20), 2 SHA-512 (64),
@@ -36,7 +41,8 @@ void PoolAddBuffer(EntropyPool &pool, const void *data, size_t length);
 
 // Stirs: for each offset 0, d, 2d, ... below 640 (d the digest size), hashes
 // the whole pool and XORs the digest in at that offset. Nothing when mixing
-// is disabled or the hash is unknown.
+// is disabled or the hash is unknown. The hash state of the pool bytes that a
+// stir no longer changes is carried from one hash to the next.
 void PoolMix(EntropyPool &pool);
 
 // Copies / XORs length bytes from the read cursor into out, advancing and
@@ -62,7 +68,8 @@ struct RandomPollers {
 void SetRandomPollers(const RandomPollers *pollers);
 
 // Allocates the pool zero-filled in locked memory; true when open (also when
-// it already was). CloseRandomPool wipes and frees it and resets the
+// it already was). The stirring hash is opened once while the pool is open.
+// CloseRandomPool wipes and frees the pool, closes the hash and resets the
 // cursors and the deep-poll flag.
 bool OpenRandomPool();
 void CloseRandomPool();

@@ -28,6 +28,7 @@ bool StopRequested = false;  // guarded by the pool lock
 HHOOK KeyboardHook = nullptr;
 HHOOK MouseHook = nullptr;
 HANDLE PollingThread = nullptr;
+HANDLE StopEvent = nullptr;  // set with StopRequested: ends the polling thread's pause at once
 HCRYPTPROV Provider = 0;
 
 HMODULE NetApi = nullptr;
@@ -251,6 +252,15 @@ LRESULT CALLBACK MouseProc(int code, WPARAM wParam, LPARAM lParam)
     return 0;
 }
 
+// Half a second between quick polls; a stop request cuts the pause short,
+// so that stopping the pool (once per password change) does not wait out
+// the rest of it.
+void PauseBetweenPolls()
+{
+    if (StopEvent == nullptr || WaitForSingleObject(StopEvent, 500) == WAIT_FAILED)
+        Sleep(500);
+}
+
 DWORD WINAPI PollingThreadProc(LPVOID)
 {
     for (;;) {
@@ -260,7 +270,7 @@ DWORD WINAPI PollingThreadProc(LPVOID)
         if (IsQuickPollEnabled())
             RandomQuickPoll();
         UnlockRandomPool();
-        Sleep(500);
+        PauseBetweenPolls();
     }
     StopRequested = false;
     UnlockRandomPool();
@@ -299,6 +309,7 @@ int StartRandomPool(RandomPoolKeyReporter reportKey, RandomPoolWindowsErrorRepor
 
     SetRandomPollers(&WindowsPollers);
     StopRequested = false;
+    StopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // none: the thread sleeps its pauses out
     DWORD threadId;
     PollingThread = CreateThread(nullptr, 0, PollingThreadProc, nullptr, 0, &threadId);
     if (PollingThread == nullptr) {
@@ -320,23 +331,32 @@ void StopRandomPool()
         UnhookWindowsHookEx(MouseHook);
     KeyboardHook = nullptr;
     MouseHook = nullptr;
-    if (PollingThread != nullptr)
+    if (PollingThread != nullptr) {
         StopRequested = true;
+        if (StopEvent != nullptr)
+            SetEvent(StopEvent);
+    }
     UnlockRandomPool();
 
     if (PollingThread != nullptr) {
+        // The thread acknowledges by clearing the request just before it
+        // ends: look at least every 250 ms, and as soon as it has ended.
         for (;;) {
             LockRandomPool();
             bool stopped = !StopRequested;
             UnlockRandomPool();
             if (stopped)
                 break;
-            Sleep(250);
+            if (WaitForSingleObject(PollingThread, 250) == WAIT_FAILED)
+                Sleep(250);
         }
         WaitForSingleObject(PollingThread, INFINITE);
         CloseHandle(PollingThread);
         PollingThread = nullptr;
     }
+    if (StopEvent != nullptr)
+        CloseHandle(StopEvent);
+    StopEvent = nullptr;
 
     LockRandomPool();
     FreeNetApi();
