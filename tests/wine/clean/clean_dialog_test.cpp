@@ -96,9 +96,11 @@ TEST(CleanDialog, ScansOnceCleansTheTickedRowAndClosesDuringAScan)
     HANDLE thread = CreateThread(nullptr, 0, DialogThread, nullptr, 0, nullptr);
     HWND dialog = WaitForDialog();
     ASSERT_NE(dialog, nullptr) << "no clean dialog";
-    // Refresh pressed while the first scan runs starts nothing.
-    PostMessageW(dialog, WM_COMMAND, IDC_REFRESH, 0);
-    PostMessageW(dialog, WM_COMMAND, IDC_REFRESH, 0);
+    // Refresh pressed while the first scan runs starts nothing. Sent, not
+    // posted: a posted refresh that arrives after a quick first scan would
+    // empty the list and start the next scan after the wait below returned.
+    SendMessageW(dialog, WM_COMMAND, IDC_REFRESH, 0);
+    SendMessageW(dialog, WM_COMMAND, IDC_REFRESH, 0);
     ASSERT_TRUE(WaitForScanEnd(dialog));
     EXPECT_EQ(ItemText(dialog, IDC_CLEANTIPS), Utf8(GetString("NORMALHELP")));
     EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)));
