@@ -32,6 +32,8 @@ State s_state;
 std::atomic<uint64_t> s_nextId{1};
 std::atomic<int64_t> s_sent, s_answered, s_unmatched;
 LONG s_pipeNumber;
+std::atomic<bool> s_holdLoads{false};
+std::atomic<int> s_loadsWaiting{0};
 
 bool IsFilterName(const WCHAR *name) { return name && lstrcmpiW(name, L"Sidestep") == 0; }
 
@@ -218,8 +220,17 @@ void SidestepStandinContext(WCHAR *out)
     lstrcpynW(out, s_state.context, MAX_PATH);
 }
 
+void SidestepStandinHoldLoads(BOOL hold) { s_holdLoads = hold != FALSE; }
+int SidestepStandinLoadsWaiting(void) { return s_loadsWaiting; }
+
 HRESULT FilterSeamLoad(const WCHAR *filterName)
 {
+    if (s_holdLoads) {
+        ++s_loadsWaiting;
+        for (int i = 0; i < 1000 && s_holdLoads; ++i)
+            Sleep(10);
+        --s_loadsWaiting;
+    }
     std::lock_guard<std::mutex> guard(s_lock);
     if (!IsFilterName(filterName) || !s_state.installed)
         return NotFound;

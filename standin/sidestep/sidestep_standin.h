@@ -38,6 +38,10 @@ void SidestepStandinReset(void);
 void SidestepStandinPreset(BOOL installed, BOOL loaded);
 void SidestepStandinGetCounters(SidestepStandinCounters *counters);
 BOOL SidestepStandinIsLoaded(void);
+// While held, every load waits (ten seconds at most) before it looks at the
+// state, as a slow Filter Manager would; the number of loads waiting now.
+void SidestepStandinHoldLoads(BOOL hold);
+int SidestepStandinLoadsWaiting(void);
 // Waits until a program is connected to the port; FALSE after the timeout.
 BOOL SidestepStandinWaitConnected(DWORD timeoutMs);
 // The context the program connected with (up to 260 units, terminated).
