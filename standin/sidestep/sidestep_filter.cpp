@@ -164,6 +164,7 @@ BOOL WriteMessage(HANDLE pipe, const void *data, DWORD size)
 
 void SidestepStandinReset(void)
 {
+    StopInterposition();
     std::shared_ptr<Connection> c;
     {
         std::lock_guard<std::mutex> guard(s_lock);
@@ -206,7 +207,7 @@ BOOL SidestepStandinWaitConnected(DWORD timeoutMs)
     DWORD start = GetTickCount();
     for (;;) {
         std::shared_ptr<Connection> c = Current();
-        if (c && c->open)
+        if (c && c->open && c->ready)
             return TRUE;
         if (GetTickCount() - start >= timeoutMs)
             return FALSE;
@@ -252,12 +253,38 @@ HRESULT FilterSeamUnload(const WCHAR *filterName)
         ++s_state.counters.unloads;
         c = std::move(s_state.connection);
     }
+    // C: goes back first, while the program may still answer what the
+    // file system asks at this moment.
+    StopInterposition();
     Disconnect(c);
     return S_OK;
 }
 
-HRESULT FilterSeamConnectPort(const WCHAR *portName, DWORD options, const void *context, WORD contextSize,
-                              SECURITY_ATTRIBUTES *security, HANDLE *port)
+namespace sidestep {
+
+void UnloadBySelf(void)
+{
+    std::shared_ptr<Connection> c;
+    {
+        std::lock_guard<std::mutex> guard(s_lock);
+        if (!s_state.loaded)
+            return;
+        s_state.loaded = false;
+        ++s_state.counters.unloads;
+        c = std::move(s_state.connection);
+    }
+    StopInterposition();
+    Disconnect(c);
+}
+
+} // namespace sidestep
+
+void SidestepStandinInterpose(BOOL on) { SetInterposition(on); }
+
+namespace {
+
+HRESULT ConnectLocked(const WCHAR *portName, const void *context, WORD contextSize, SECURITY_ATTRIBUTES *security,
+                      HANDLE *port)
 {
     if (!port)
         return E_INVALIDARG;
@@ -314,6 +341,38 @@ HRESULT FilterSeamConnectPort(const WCHAR *portName, DWORD options, const void *
     s_state.connection = c;
     ++s_state.counters.connects;
     *port = client;
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT FilterSeamConnectPort(const WCHAR *portName, DWORD, const void *context, WORD contextSize,
+                              SECURITY_ATTRIBUTES *security, HANDLE *port)
+{
+    HRESULT result = ConnectLocked(portName, context, contextSize, security, port);
+    if (FAILED(result))
+        return result;
+    WCHAR device[MAX_PATH];
+    SidestepStandinContext(device);
+    // From now on the program answers for the accesses of every program in
+    // the prefix. Without the file system there is no redirection: the
+    // connection fails as the minifilter's would.
+    if (!StartInterposition(device)) {
+        DWORD error = GetLastError();
+        std::shared_ptr<Connection> c;
+        {
+            std::lock_guard<std::mutex> guard(s_lock);
+            if (s_state.connection && s_state.connection->server != INVALID_HANDLE_VALUE)
+                c = std::move(s_state.connection);
+            --s_state.counters.connects;
+        }
+        Disconnect(c);
+        CloseHandle(*port);
+        *port = INVALID_HANDLE_VALUE;
+        return HRESULT_FROM_WIN32(error ? error : ERROR_NOT_READY);
+    }
+    if (std::shared_ptr<Connection> c = Current())
+        c->ready = true;
     return S_OK;
 }
 

@@ -42,7 +42,11 @@ BOOL SidestepStandinIsLoaded(void);
 // state, as a slow Filter Manager would; the number of loads waiting now.
 void SidestepStandinHoldLoads(BOOL hold);
 int SidestepStandinLoadsWaiting(void);
-// Waits until a program is connected to the port; FALSE after the timeout.
+// Whether a connection interposes the prefix's C: drive (on unless turned
+// off; for the tools that only exercise the port).
+void SidestepStandinInterpose(BOOL on);
+// Waits until a program is connected to the port and the prefix's C: drive
+// is served for it; FALSE after the timeout.
 BOOL SidestepStandinWaitConnected(DWORD timeoutMs);
 // The context the program connected with (up to 260 units, terminated).
 void SidestepStandinContext(WCHAR *out);

@@ -55,6 +55,20 @@ int HandleCount()
     return n;
 }
 
+// Mounts of the stand-in's file system on this machine.
+int SidestepMounts()
+{
+    FILE *f = fopen("/proc/self/mounts", "r");
+    if (!f)
+        return -1;
+    char line[8192];
+    int n = 0;
+    while (fgets(line, sizeof line, f))
+        n += strstr(line, "fuse.sidestep") != nullptr;
+    fclose(f);
+    return n;
+}
+
 // Waits (pumping this thread's messages) until the counts are back to the
 // baseline; the last counts seen.
 void WaitForBaseline(int threads, int handles, int *threadsNow, int *handlesNow)
@@ -142,10 +156,12 @@ TEST_F(FilterConnection, ServesEveryRequestOnThePoolAndEndsCleanly)
     ASSERT_GT(handles, 0);
     ASSERT_TRUE(StartRedirectionFilter());
     ASSERT_TRUE(SidestepStandinWaitConnected(10000));
-    // The pool: 64 workers beside the filter thread and the reader.
-    for (int i = 0; i < 250 && ThreadCount() < threads + 66; ++i)
+    EXPECT_EQ(SidestepMounts(), 1);
+    // The pool: 64 workers beside the filter thread and the reader, and the
+    // four threads that relay the file system's questions.
+    for (int i = 0; i < 250 && ThreadCount() < threads + 70; ++i)
         Sleep(20);
-    EXPECT_EQ(ThreadCount(), threads + 66);
+    EXPECT_EQ(ThreadCount(), threads + 70);
     WCHAR context[MAX_PATH];
     SidestepStandinContext(context);
     EXPECT_WSTREQ(context, Device);
@@ -242,6 +258,7 @@ TEST_F(FilterConnection, ServesEveryRequestOnThePoolAndEndsCleanly)
     WaitForBaseline(threads, handles, &threadsNow, &handlesNow);
     EXPECT_EQ(threadsNow, threads);
     EXPECT_EQ(handlesNow, handles);
+    EXPECT_EQ(SidestepMounts(), 0);
     SidestepStandinGetCounters(&counters);
     EXPECT_EQ(counters.loads, 1);
     EXPECT_EQ(counters.unloads, 1);
@@ -340,7 +357,7 @@ TEST_F(FilterConnection, StopBeforeLoadRestartAfterStopAndManyCyclesLeaveNothing
 
     // Each session starts right after the previous stop: the old thread's
     // end never unloads the new session's minifilter, and each one serves.
-    const int cycles = 15;
+    const int cycles = 8;
     int served = 0;
     for (int i = 0; i < cycles; ++i) {
         ASSERT_TRUE(StartRedirectionFilter());
@@ -357,6 +374,8 @@ TEST_F(FilterConnection, StopBeforeLoadRestartAfterStopAndManyCyclesLeaveNothing
     EXPECT_EQ(counters.connects, cycles);
     EXPECT_EQ(counters.loads, counters.unloads);
     EXPECT_FALSE(SidestepStandinIsLoaded());
+    // Each connection served C: through the file system; none is left.
+    EXPECT_EQ(SidestepMounts(), 0);
 
     // Freeing the rules ends a session still serving before the workers
     // could read freed memory.
