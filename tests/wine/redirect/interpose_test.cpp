@@ -146,6 +146,24 @@ std::string Cmd(const WCHAR *command)
     return out;
 }
 
+DWORD WINAPI ReadBesideForever(LPVOID param)
+{
+    const WCHAR *src = static_cast<const WCHAR *>(param);
+    WCHAR path[MAX_PATH];
+    for (unsigned n = 0;; ++n) {
+        wsprintfW(path, n % 2 ? L"%s\Other\plain.txt" : L"%s\App\keep.txt", src);
+        HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        if (f != INVALID_HANDLE_VALUE) {
+            char buffer[64];
+            DWORD got;
+            ReadFile(f, buffer, sizeof buffer, &got, nullptr);
+            CloseHandle(f);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 // The program's side: rules for %VGTEST_IPSRC%\App\, the redirection drive
@@ -169,6 +187,10 @@ TEST(InterposeChild, DISABLED_ServeUntilKilled)
     SidestepStandinPreset(TRUE, FALSE);
     ASSERT_TRUE(StartRedirectionFilter());
     ASSERT_TRUE(SidestepStandinWaitConnected(20000));
+    // The program's own threads keep reading files beside the rule folder
+    // while the file system asks it about other programs' accesses.
+    for (int i = 0; i < 4; ++i)
+        CloseHandle(CreateThread(nullptr, 0, ReadBesideForever, src, 0, nullptr));
     char pid[32];
     snprintf(pid, sizeof pid, "%d", int(getpid()));
     ASSERT_TRUE(WriteText(ready, pid));
@@ -267,6 +289,22 @@ TEST(Interpose, CmdGetsRedirectedCopiesAndCIsBackWhenTheProgramIsKilled)
     EXPECT_EQ(ReadUnix(virtualUnix + "/new.txt"), "private\r\n");
     EXPECT_EQ(ReadUnix(virtualUnix + "/keep.txt"), "overwritten\r\n");
     EXPECT_EQ(ReadUnix(virtualUnix + "/moved.txt"), "moving\r\n");
+    // Many files at once under the rule folder, while the program's own
+    // threads read theirs: all redirected, no hang (the command has a time
+    // limit).
+    wsprintfW(line, L"for /L %%i in (1,1,150) do @echo %%i>\"%s\\many%%i.dat\"", app);
+    EXPECT_EQ(Cmd(line), "");
+    int many = 0, leaked = 0;
+    for (int i = 1; i <= 150; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "/many%d.dat", i);
+        many += ReadUnix(virtualUnix + name) == std::to_string(i) + "\r\n";
+        leaked += ReadUnix(realApp + name) != "<missing>";
+    }
+    EXPECT_EQ(many, 150);
+    EXPECT_EQ(leaked, 0);
+    wsprintfW(line, L"del \"%s\\many*.dat\"", app);
+    Cmd(line);
     wsprintfW(line, L"del \"%s\\moved.txt\"", app);
     Cmd(line);
     EXPECT_EQ(ReadUnix(virtualUnix + "/moved.txt"), "<missing>");
