@@ -575,9 +575,14 @@ int OpReaddir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_
 
 void *OpInit(fuse_conn_info *, fuse_config *config)
 {
-    // Every lookup must reach this program: a decision is made there.
-    config->entry_timeout = 0;
-    config->attr_timeout = 0;
+    // A name not there yet must reach this program at every lookup: that
+    // is where the decision for its creation is made. A name found may be
+    // kept by the kernel for a second: the first lookup of it by a program
+    // made and kept the decision, which every later call uses. (Only a
+    // lookup by the wineserver or the Veilguard program itself decides
+    // nothing; neither looks up another program's rule files first.)
+    config->entry_timeout = 1.0;
+    config->attr_timeout = 1.0;
     config->negative_timeout = 0;
     config->hard_remove = 1;
     config->use_ino = 0;
