@@ -53,6 +53,7 @@ BOOL WriteMessage(HANDLE pipe, const void *data, DWORD size);
 bool StartInterposition(const WCHAR *redirectionDevice);
 void StopInterposition(void);
 void SetInterposition(BOOL on);
+void HoldAnswers(BOOL hold);
 // The file system gave up on the program: unload as FilterUnload would.
 void UnloadBySelf(void);
 

@@ -280,6 +280,7 @@ void UnloadBySelf(void)
 } // namespace sidestep
 
 void SidestepStandinInterpose(BOOL on) { SetInterposition(on); }
+void SidestepStandinHoldAnswers(BOOL hold) { HoldAnswers(hold); }
 
 namespace {
 

@@ -46,6 +46,7 @@ struct Interposition {
 std::mutex s_interposeLock;  // s_current
 Interposition *s_current;
 std::atomic<bool> s_disabled{false};
+std::atomic<bool> s_holdAnswers{false};
 
 std::string UnixName(const WCHAR *dos)
 {
@@ -100,6 +101,9 @@ DWORD WINAPI Relay(LPVOID param)
         } else if (record.kind == SIDESTEP_FS_STOPPED) {
             SetEvent(in->stopped);
         } else if (record.kind == SIDESTEP_FS_ASK) {
+            // A program that does not answer (tests): held here, at most 20 s.
+            for (int i = 0; i < 2000 && s_holdAnswers && !in->stopping; ++i)
+                Sleep(10);
             // The minifilter's request for the access, to the program.
             SidestepAnswer answer = {};
             WCHAR path[SIDESTEP_FS_PATH_UNITS];
@@ -143,6 +147,7 @@ void Release(Interposition *in)
 namespace sidestep {
 
 void SetInterposition(BOOL on) { s_disabled = !on; }
+void HoldAnswers(BOOL hold) { s_holdAnswers = hold != FALSE; }
 
 bool StartInterposition(const WCHAR *redirectionDevice)
 {

@@ -45,6 +45,9 @@ int SidestepStandinLoadsWaiting(void);
 // Whether a connection interposes the prefix's C: drive (on unless turned
 // off; for the tools that only exercise the port).
 void SidestepStandinInterpose(BOOL on);
+// While held, the file system's questions wait unanswered (20 s at most), as
+// with a program that hangs.
+void SidestepStandinHoldAnswers(BOOL hold);
 // Waits until a program is connected to the port and the prefix's C: drive
 // is served for it; FALSE after the timeout.
 BOOL SidestepStandinWaitConnected(DWORD timeoutMs);

@@ -328,8 +328,11 @@ std::string Decide(const std::string &below, bool mayAsk)
     if (!done) {
         bool hung = g_asking;
         guard.unlock();
-        if (hung)
+        if (hung) {
             GiveBack("no answer in time");
+            // The stand-in sees its file system go and unloads itself.
+            shutdown(g_settings.socket, SHUT_RDWR);
+        }
         return std::string();
     }
     std::string result;

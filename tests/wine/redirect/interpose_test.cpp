@@ -324,3 +324,62 @@ TEST(Interpose, CmdGetsRedirectedCopiesAndCIsBackWhenTheProgramIsKilled)
     wsprintfW(line, L"dir /b /on \"%s\"", app);
     EXPECT_EQ(Cmd(line), "keep.txt");
 }
+
+// A program that stops answering: the access waits for the time limit, then
+// passes through to the real file; C: goes back and the stand-in unloads.
+TEST(Interpose, ProgramThatStopsAnsweringIsPassedThroughAndUnloaded)
+{
+    CleanDriveC clean;
+    ScratchDir src(L"iphsrc"), disk(L"iphdisk"), work(L"iphwork");
+    TestDrive drive(L'T', disk.path);
+    ASSERT_TRUE(drive.ok);
+    ASSERT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"T:", FuseDevice));
+    struct Undefine {
+        ~Undefine()
+        {
+            SidestepStandinHoldAnswers(FALSE);
+            SidestepStandinReset();
+            FreeRedirectRules();
+            FreeApplications();
+            DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, L"T:", FuseDevice);
+        }
+    } undefine;
+    WCHAR app[MAX_PATH], path[MAX_PATH], db[MAX_PATH], line[1024];
+    wsprintfW(app, L"%s\\App", src.path);
+    CreateDirectoryW(app, nullptr);
+    wsprintfW(path, L"%s\\held.txt", app);
+    ASSERT_TRUE(WriteText(path, "real held"));
+    SetEnvironmentVariableW(L"VGTEST_IPSRC", src.path);
+    char sql[2048];
+    wsprintfA(sql, "%sinsert into apps values (1,'a','a',NULL,NULL,NULL,NULL);"
+                   "insert into apppaths values (1,'%%VGTEST_IPSRC%%\\App\\','',1,0);", TraceSchemaSql());
+    work.File(L"rules.db", db);
+    ASSERT_EQ(MakeDatabase(db, sql), SQLITE_OK);
+    ASSERT_EQ(OpenTraceDatabase(db), 1);
+    ASSERT_EQ(LoadApplications(), 1);
+    ASSERT_EQ(LoadRedirectRules(), 1);
+    sqlite3_close(g_traceDb);
+    g_traceDb = nullptr;
+    ExpandRedirectRules();
+    BindRedirectionDrive(L"T:", nullptr);
+    SidestepStandinReset();
+    SidestepStandinPreset(TRUE, FALSE);
+    ASSERT_TRUE(StartRedirectionFilter());
+    ASSERT_TRUE(SidestepStandinWaitConnected(20000));
+    ASSERT_TRUE(SidestepMounted());
+
+    SidestepStandinHoldAnswers(TRUE);
+    DWORD start = GetTickCount();
+    wsprintfW(line, L"type \"%s\"", path);
+    EXPECT_EQ(Cmd(line), "real held");
+    EXPECT_LT(GetTickCount() - start, 20000u);
+    bool unloaded = false;
+    for (int i = 0; i < 100 && !unloaded; ++i) {
+        unloaded = !SidestepStandinIsLoaded() && !SidestepMounted() && LinkTarget(clean.link) == "../drive_c";
+        if (!unloaded)
+            Sleep(100);
+    }
+    EXPECT_TRUE(unloaded);
+    SidestepStandinHoldAnswers(FALSE);
+    EXPECT_EQ(StopRedirectionFilter(), HRESULT(0x801F0013));  // nothing left to unload
+}
