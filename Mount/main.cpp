@@ -20,6 +20,7 @@
 #include "splash.h"
 #include "env/local_appdata.h"
 #include "env/trace_startup.h"
+#include "redirect/redirection_filter.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showCommand)
 {
@@ -105,6 +106,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int showC
     if (!hwnd)
         FatalWindowsError(L"MainWnd_CreateWindow");
     g_hMainWnd = hwnd;
+    // A minifilter that cannot be loaded ends privacy mode through the menu's logoff.
+    SetRedirectionFilterLogoff(hwnd, IDM_LOGOFF);
     ShowWindow(hwnd, showCommand);
     UpdateWindow(hwnd);
 

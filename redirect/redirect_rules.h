@@ -34,6 +34,11 @@ extern INT32 g_ruleCount;
 extern WCHAR g_redirectionDrive[4];
 extern WCHAR g_redirectionDevice[MAX_PATH];
 
+// Set by the filter connection once it has started: ends whatever reads
+// the rules and the device on other threads (the filter's workers); whether
+// they ended. Freeing the rules and binding the drive call it first.
+extern bool (*g_endRuleReaders)(void);
+
 // Reads "apppaths" through the trace database handle. A rule of an
 // application that resolved a folder takes that folder. 1 on success; 0 on
 // an SQL error (the start-up then ends with exit code 1).

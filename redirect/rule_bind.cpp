@@ -5,11 +5,16 @@
 
 WCHAR g_redirectionDrive[4];
 WCHAR g_redirectionDevice[MAX_PATH];
+bool (*g_endRuleReaders)(void);
 
 void SetRedirectionDevice16(const WCHAR *device);  // match_redirect.cpp
 
 void BindRedirectionDrive(const WCHAR *drive, const WCHAR *device)
 {
+    // The filter's workers read the device: a session still serving, or a
+    // stopped one still draining, is ended first.
+    if (g_endRuleReaders)
+        g_endRuleReaders();
     ZeroMemory(g_redirectionDrive, sizeof g_redirectionDrive);
     ZeroMemory(g_redirectionDevice, sizeof g_redirectionDevice);
     bool valid = drive && ((drive[0] >= L'A' && drive[0] <= L'Z') || (drive[0] >= L'a' && drive[0] <= L'z')) &&

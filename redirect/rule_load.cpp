@@ -163,6 +163,10 @@ void SortRedirectRules(void)
 
 void FreeRedirectRules(void)
 {
+    // The filter's workers read the rules and their lookup: a session still
+    // serving is ended first. If its workers do not end, the rules are kept.
+    if (g_endRuleReaders && !g_endRuleReaders())
+        return;
     ClearRuleLookup();
     for (INT32 i = 0; i < g_ruleCount; ++i) {
         if (!g_rules[i])

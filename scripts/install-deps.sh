@@ -21,6 +21,8 @@ PACKAGES=(
   xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
   # container tool and tests
   sqlite3 zip unzip
+  # the minifilter stand-in's file system in the Wine build
+  fuse3 libfuse3-dev
   # the local update server of the tests
   python3
 )

@@ -14,8 +14,8 @@ if [ ! -f build/wine/build.ninja ]; then
   cmake --preset wine >/dev/null
 fi
 # The program and what it expects beside itself: the archives, the volume
-# driver's placeholder file and the filter's INF; the container tool.
-cmake --build build/wine --target veilguard qdsk_placeholder sidestep_inf vdisk >/dev/null
+# driver's placeholder file, the filter's INF and its file system; the container tool.
+cmake --build build/wine --target veilguard qdsk_placeholder sidestep_inf sidestep_fs vdisk >/dev/null
 
 prefix="$root/build/run/prefix"
 export WINEPREFIX="$prefix"
@@ -37,7 +37,7 @@ trap '[ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; true' EXIT
 
 app="$root/build/run/app"
 mkdir -p "$app"
-for f in veilguard.exe.so mani.sys fest.sys qdsk.sys sidestep.inf; do
+for f in veilguard.exe.so mani.sys fest.sys qdsk.sys sidestep.inf sidestep_fs; do
   cp "build/wine/bin/$f" "$app/"
 done
 container="$app/vdisk.dat"

@@ -30,6 +30,7 @@ struct Connection {
     HANDLE server = INVALID_HANDLE_VALUE;  // the pipe's server end (overlapped)
     HANDLE reader = nullptr;               // thread reading the replies
     std::atomic<bool> open{true};
+    std::atomic<bool> ready{false};        // C: is served (or needs not be)
     std::mutex lock;  // the waiting requests
     std::unordered_map<uint64_t, Waiter *> waiting;
     ~Connection();
@@ -43,5 +44,17 @@ void CountSent(void);
 // Writes one whole message without an event and without a completion
 // packet, waiting for it when the pipe is full. FALSE on failure.
 BOOL WriteMessage(HANDLE pipe, const void *data, DWORD size);
+
+// The prefix's C: drive served by the file system process while there is a
+// connection (sidestep_interpose.cpp). Start: whether the drive is served
+// (with the redirection drive's device from the connection's context).
+// Stop gives the drive back (ten seconds at most) and is a no-op when not
+// started.
+bool StartInterposition(const WCHAR *redirectionDevice);
+void StopInterposition(void);
+void SetInterposition(BOOL on);
+void HoldAnswers(BOOL hold);
+// The file system gave up on the program: unload as FilterUnload would.
+void UnloadBySelf(void);
 
 } // namespace sidestep

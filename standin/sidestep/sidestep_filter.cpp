@@ -32,6 +32,8 @@ State s_state;
 std::atomic<uint64_t> s_nextId{1};
 std::atomic<int64_t> s_sent, s_answered, s_unmatched;
 LONG s_pipeNumber;
+std::atomic<bool> s_holdLoads{false};
+std::atomic<int> s_loadsWaiting{0};
 
 bool IsFilterName(const WCHAR *name) { return name && lstrcmpiW(name, L"Sidestep") == 0; }
 
@@ -162,6 +164,7 @@ BOOL WriteMessage(HANDLE pipe, const void *data, DWORD size)
 
 void SidestepStandinReset(void)
 {
+    StopInterposition();
     std::shared_ptr<Connection> c;
     {
         std::lock_guard<std::mutex> guard(s_lock);
@@ -204,7 +207,7 @@ BOOL SidestepStandinWaitConnected(DWORD timeoutMs)
     DWORD start = GetTickCount();
     for (;;) {
         std::shared_ptr<Connection> c = Current();
-        if (c && c->open)
+        if (c && c->open && c->ready)
             return TRUE;
         if (GetTickCount() - start >= timeoutMs)
             return FALSE;
@@ -218,8 +221,17 @@ void SidestepStandinContext(WCHAR *out)
     lstrcpynW(out, s_state.context, MAX_PATH);
 }
 
+void SidestepStandinHoldLoads(BOOL hold) { s_holdLoads = hold != FALSE; }
+int SidestepStandinLoadsWaiting(void) { return s_loadsWaiting; }
+
 HRESULT FilterSeamLoad(const WCHAR *filterName)
 {
+    if (s_holdLoads) {
+        ++s_loadsWaiting;
+        for (int i = 0; i < 1000 && s_holdLoads; ++i)
+            Sleep(10);
+        --s_loadsWaiting;
+    }
     std::lock_guard<std::mutex> guard(s_lock);
     if (!IsFilterName(filterName) || !s_state.installed)
         return NotFound;
@@ -241,12 +253,39 @@ HRESULT FilterSeamUnload(const WCHAR *filterName)
         ++s_state.counters.unloads;
         c = std::move(s_state.connection);
     }
+    // C: goes back first, while the program may still answer what the
+    // file system asks at this moment.
+    StopInterposition();
     Disconnect(c);
     return S_OK;
 }
 
-HRESULT FilterSeamConnectPort(const WCHAR *portName, DWORD options, const void *context, WORD contextSize,
-                              SECURITY_ATTRIBUTES *security, HANDLE *port)
+namespace sidestep {
+
+void UnloadBySelf(void)
+{
+    std::shared_ptr<Connection> c;
+    {
+        std::lock_guard<std::mutex> guard(s_lock);
+        if (!s_state.loaded)
+            return;
+        s_state.loaded = false;
+        ++s_state.counters.unloads;
+        c = std::move(s_state.connection);
+    }
+    StopInterposition();
+    Disconnect(c);
+}
+
+} // namespace sidestep
+
+void SidestepStandinInterpose(BOOL on) { SetInterposition(on); }
+void SidestepStandinHoldAnswers(BOOL hold) { HoldAnswers(hold); }
+
+namespace {
+
+HRESULT ConnectLocked(const WCHAR *portName, const void *context, WORD contextSize, SECURITY_ATTRIBUTES *security,
+                      HANDLE *port)
 {
     if (!port)
         return E_INVALIDARG;
@@ -303,6 +342,38 @@ HRESULT FilterSeamConnectPort(const WCHAR *portName, DWORD options, const void *
     s_state.connection = c;
     ++s_state.counters.connects;
     *port = client;
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT FilterSeamConnectPort(const WCHAR *portName, DWORD, const void *context, WORD contextSize,
+                              SECURITY_ATTRIBUTES *security, HANDLE *port)
+{
+    HRESULT result = ConnectLocked(portName, context, contextSize, security, port);
+    if (FAILED(result))
+        return result;
+    WCHAR device[MAX_PATH];
+    SidestepStandinContext(device);
+    // From now on the program answers for the accesses of every program in
+    // the prefix. Without the file system there is no redirection: the
+    // connection fails as the minifilter's would.
+    if (!StartInterposition(device)) {
+        DWORD error = GetLastError();
+        std::shared_ptr<Connection> c;
+        {
+            std::lock_guard<std::mutex> guard(s_lock);
+            if (s_state.connection && s_state.connection->server != INVALID_HANDLE_VALUE)
+                c = std::move(s_state.connection);
+            --s_state.counters.connects;
+        }
+        Disconnect(c);
+        CloseHandle(*port);
+        *port = INVALID_HANDLE_VALUE;
+        return HRESULT_FROM_WIN32(error ? error : ERROR_NOT_READY);
+    }
+    if (std::shared_ptr<Connection> c = Current())
+        c->ready = true;
     return S_OK;
 }
 

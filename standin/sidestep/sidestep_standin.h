@@ -38,7 +38,18 @@ void SidestepStandinReset(void);
 void SidestepStandinPreset(BOOL installed, BOOL loaded);
 void SidestepStandinGetCounters(SidestepStandinCounters *counters);
 BOOL SidestepStandinIsLoaded(void);
-// Waits until a program is connected to the port; FALSE after the timeout.
+// While held, every load waits (ten seconds at most) before it looks at the
+// state, as a slow Filter Manager would; the number of loads waiting now.
+void SidestepStandinHoldLoads(BOOL hold);
+int SidestepStandinLoadsWaiting(void);
+// Whether a connection interposes the prefix's C: drive (on unless turned
+// off; for the tools that only exercise the port).
+void SidestepStandinInterpose(BOOL on);
+// While held, the file system's questions wait unanswered (20 s at most), as
+// with a program that hangs.
+void SidestepStandinHoldAnswers(BOOL hold);
+// Waits until a program is connected to the port and the prefix's C: drive
+// is served for it; FALSE after the timeout.
 BOOL SidestepStandinWaitConnected(DWORD timeoutMs);
 // The context the program connected with (up to 260 units, terminated).
 void SidestepStandinContext(WCHAR *out);

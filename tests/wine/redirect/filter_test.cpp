@@ -1,7 +1,8 @@
 // The filter connection against the minifilter stand-in: loading and the one
 // installation, serving requests on the pool (decisions, MessageIds, many
 // requesters at once, malformed requests), the clean end of every thread and
-// handle, and the logoff when the minifilter cannot be found.
+// handle, the order of starts and stops of sessions, and the logoff when the
+// minifilter cannot be found.
 #include "gtest_wine.h"
 
 #include <tlhelp32.h>
@@ -13,6 +14,7 @@
 
 #include "../env/trace_test_support.h"
 #include "Mount/app_state.h"
+#include "Mount/msgbox.h"
 #include "Mount/language.h"
 #include "Mount/resource.h"
 #include "redirect/filter_records.h"
@@ -50,6 +52,20 @@ int HandleCount()
     for (ULONG i = 0; i < info->Count; ++i)
         if (info->Handle[i].OwnerPid == GetCurrentProcessId())
             ++n;
+    return n;
+}
+
+// Mounts of the stand-in's file system on this machine.
+int SidestepMounts()
+{
+    FILE *f = fopen("/proc/self/mounts", "r");
+    if (!f)
+        return -1;
+    char line[8192];
+    int n = 0;
+    while (fgets(line, sizeof line, f))
+        n += strstr(line, "fuse.sidestep") != nullptr;
+    fclose(f);
     return n;
 }
 
@@ -140,10 +156,12 @@ TEST_F(FilterConnection, ServesEveryRequestOnThePoolAndEndsCleanly)
     ASSERT_GT(handles, 0);
     ASSERT_TRUE(StartRedirectionFilter());
     ASSERT_TRUE(SidestepStandinWaitConnected(10000));
-    // The pool: 64 workers beside the filter thread and the reader.
-    for (int i = 0; i < 250 && ThreadCount() < threads + 66; ++i)
+    EXPECT_EQ(SidestepMounts(), 1);
+    // The pool: 64 workers beside the filter thread and the reader, and the
+    // four threads that relay the file system's questions.
+    for (int i = 0; i < 250 && ThreadCount() < threads + 70; ++i)
         Sleep(20);
-    EXPECT_EQ(ThreadCount(), threads + 66);
+    EXPECT_EQ(ThreadCount(), threads + 70);
     WCHAR context[MAX_PATH];
     SidestepStandinContext(context);
     EXPECT_WSTREQ(context, Device);
@@ -240,6 +258,7 @@ TEST_F(FilterConnection, ServesEveryRequestOnThePoolAndEndsCleanly)
     WaitForBaseline(threads, handles, &threadsNow, &handlesNow);
     EXPECT_EQ(threadsNow, threads);
     EXPECT_EQ(handlesNow, handles);
+    EXPECT_EQ(SidestepMounts(), 0);
     SidestepStandinGetCounters(&counters);
     EXPECT_EQ(counters.loads, 1);
     EXPECT_EQ(counters.unloads, 1);
@@ -293,18 +312,126 @@ TEST_F(FilterConnection, InstallsOnceFromTheInfAndConnectsToALoadedFilter)
 
 namespace {
 
-int g_logoffs, g_otherCommands;
+DWORD WINAPI ReleaseLoadsLater(LPVOID)
+{
+    Sleep(300);
+    SidestepStandinHoldLoads(FALSE);
+    return 0;
+}
+
+} // namespace
+
+TEST_F(FilterConnection, StopBeforeLoadRestartAfterStopAndManyCyclesLeaveNothingBehind)
+{
+    ScratchDir src(L"fsrc3"), disk(L"fdisk3");
+    TestDrive drive(L'T', disk.path);
+    ASSERT_TRUE(drive.ok);
+    LoadRules(src);
+    WCHAR covered[512];
+    wsprintfW(covered, L"%sx.dat", g_rules[0]->devicePath);
+    SidestepStandinPreset(TRUE, FALSE);
+    const int threads = ThreadCount(), handles = HandleCount();
+    int threadsNow = 0, handlesNow = 0;
+
+    // The stop arrives while the thread's load is still on its way: the
+    // session never serves, and the minifilter is not left loaded.
+    SidestepStandinHoldLoads(TRUE);
+    ASSERT_TRUE(StartRedirectionFilter());
+    for (int i = 0; i < 500 && SidestepStandinLoadsWaiting() == 0; ++i)
+        Sleep(10);
+    ASSERT_EQ(SidestepStandinLoadsWaiting(), 1);
+    HANDLE releaser = CreateThread(nullptr, 0, ReleaseLoadsLater, nullptr, 0, nullptr);
+    ASSERT_NE(releaser, nullptr);
+    StopRedirectionFilter();
+    EXPECT_EQ(WaitForSingleObject(releaser, 10000), WAIT_OBJECT_0);
+    CloseHandle(releaser);
+    WaitForBaseline(threads, handles, &threadsNow, &handlesNow);
+    EXPECT_EQ(threadsNow, threads);
+    EXPECT_EQ(handlesNow, handles);
+    EXPECT_FALSE(SidestepStandinIsLoaded());
+    EXPECT_FALSE(SidestepStandinWaitConnected(300));
+    SidestepStandinCounters counters;
+    SidestepStandinGetCounters(&counters);
+    EXPECT_EQ(counters.connects, 0);
+    EXPECT_EQ(counters.loads - counters.unloads, 0);
+
+    // Each session starts right after the previous stop: the old thread's
+    // end never unloads the new session's minifilter, and each one serves.
+    const int cycles = 8;
+    int served = 0;
+    for (int i = 0; i < cycles; ++i) {
+        ASSERT_TRUE(StartRedirectionFilter());
+        SidestepAnswer answer = {};
+        if (SidestepStandinWaitConnected(10000) && SidestepStandinAsk(covered, &answer) && answer.target[0])
+            ++served;
+        EXPECT_EQ(StopRedirectionFilter(), S_OK) << "cycle " << i;
+    }
+    EXPECT_EQ(served, cycles);
+    WaitForBaseline(threads, handles, &threadsNow, &handlesNow);
+    EXPECT_EQ(threadsNow, threads);
+    EXPECT_EQ(handlesNow, handles);
+    SidestepStandinGetCounters(&counters);
+    EXPECT_EQ(counters.connects, cycles);
+    EXPECT_EQ(counters.loads, counters.unloads);
+    EXPECT_FALSE(SidestepStandinIsLoaded());
+    // Each connection served C: through the file system; none is left.
+    EXPECT_EQ(SidestepMounts(), 0);
+
+    // Freeing the rules ends a session still serving before the workers
+    // could read freed memory.
+    ASSERT_TRUE(StartRedirectionFilter());
+    ASSERT_TRUE(SidestepStandinWaitConnected(10000));
+    FreeRedirectRules();
+    EXPECT_FALSE(SidestepStandinIsLoaded());
+    WaitForBaseline(threads, handles, &threadsNow, &handlesNow);
+    EXPECT_EQ(threadsNow, threads);
+    EXPECT_EQ(handlesNow, handles);
+}
+
+namespace {
+
+int g_logoffs, g_otherCommands, g_nestedLogoffs;
+bool g_inBroadcast;
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     if (msg == WM_COMMAND) {
-        if (LOWORD(wParam) == IDM_LOGOFF && lParam == 1)
+        if (LOWORD(wParam) == IDM_LOGOFF && lParam == 1) {
             ++g_logoffs;
+            g_nestedLogoffs += g_inBroadcast;
+        }
         else
             ++g_otherCommands;
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// Another thread's window, standing for the windows a broadcast of the
+// login waits for: answers once the filter thread has tried to install.
+LRESULT CALLBACK SlowWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_APP) {
+        SidestepStandinCounters counters = {};
+        for (int i = 0; i < 500 && counters.installAttempts == 0; ++i) {
+            Sleep(10);
+            SidestepStandinGetCounters(&counters);
+        }
+        Sleep(300);
+        return 1;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+DWORD WINAPI SlowWindowThread(LPVOID param)
+{
+    HWND *slow = static_cast<HWND *>(param);
+    *slow = CreateWindowExW(0, L"VgFilterTestSlow", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    MSG msg;
+    while (*slow && GetMessageW(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageW(&msg);
+    return 0;
 }
 
 } // namespace
@@ -319,11 +446,29 @@ TEST_F(FilterConnection, MissingFilterLogsOffAndWarns)
     HWND main = CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                 wc.hInstance, nullptr);
     ASSERT_NE(main, nullptr);
-    g_hMainWnd = main;
+    wc.lpfnWndProc = SlowWindowProc;
+    wc.lpszClassName = L"VgFilterTestSlow";
+    ASSERT_NE(RegisterClassW(&wc), 0);
+    SetRedirectionFilterLogoff(main, IDM_LOGOFF);
     const int threads = ThreadCount(), handles = HandleCount();
+    HWND slow = nullptr;
+    HANDLE slowThread = CreateThread(nullptr, 0, SlowWindowThread, &slow, 0, nullptr);
+    ASSERT_NE(slowThread, nullptr);
+    for (int i = 0; i < 500 && !slow; ++i)
+        Sleep(10);
+    ASSERT_NE(slow, nullptr);
 
     // No INF beside the program: one attempt, then the logoff, then the box.
+    // The logoff waits until the session flow is back from its broadcast.
     ASSERT_TRUE(StartRedirectionFilter());
+    g_inBroadcast = true;
+    DWORD_PTR result = 0;
+    EXPECT_NE(SendMessageTimeoutW(slow, WM_APP, 0, 0, SMTO_NORMAL, 10000, &result), 0);
+    g_inBroadcast = false;
+    EXPECT_EQ(g_nestedLogoffs, 0);
+    PostMessageW(slow, WM_QUIT, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(slowThread, 10000), WAIT_OBJECT_0);
+    CloseHandle(slowThread);
     HWND box = nullptr;
     std::u16string text;
     int logoffsBeforeBox = -1;
@@ -356,6 +501,6 @@ TEST_F(FilterConnection, MissingFilterLogsOffAndWarns)
     EXPECT_EQ(counters.installs, 0);
     EXPECT_EQ(counters.loads, 0);
     EXPECT_EQ(counters.connects, 0);
-    g_hMainWnd = nullptr;
+    SetRedirectionFilterLogoff(nullptr, 0);
     DestroyWindow(main);
 }

@@ -1,0 +1,237 @@
+// File redirection in a privacy session, with a program the project did not
+// write: Windows Notepad's tab folder (an application the shipped database
+// lists, detected by its package folder) is written by Wine's cmd.exe while
+// the real program is logged in; the program reads its private contents
+// back; after Logoff the real folder holds exactly what it held before and
+// cmd.exe sees it; at the next login the private contents are back.
+#include "driver.h"
+#include "Mount/resource.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+std::u16string MarkerValue()
+{
+    WCHAR data[64] = {};
+    DWORD size = sizeof(data) - sizeof(WCHAR);
+    HKEY k;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate", 0, KEY_READ, &k) !=
+        ERROR_SUCCESS)
+        return u"";
+    RegQueryValueExW(k, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
+    RegCloseKey(k);
+    return std::u16string(reinterpret_cast<const char16_t *>(data));
+}
+
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 200) {
+        if (condition())
+            return true;
+        Sleep(200);
+    }
+    return condition();
+}
+
+std::string Shell(const std::string &command)
+{
+    std::string out;
+    FILE *p = popen(command.c_str(), "r");
+    if (!p)
+        return out;
+    char buf[512];
+    while (fgets(buf, sizeof buf, p))
+        out += buf;
+    pclose(p);
+    return out;
+}
+
+std::string UnixPath(const WCHAR *dos)
+{
+    char *name = wine_get_unix_file_name(dos);
+    std::string out = name ? name : "";
+    if (name)
+        HeapFree(GetProcessHeap(), 0, name);
+    char resolved[4096];
+    return realpath(out.c_str(), resolved) ? std::string(resolved) : out;
+}
+
+std::string ReadUnix(const std::string &path)
+{
+    FILE *f = fopen(path.c_str(), "rb");
+    if (!f)
+        return "<missing>";
+    char buffer[4096];
+    size_t n = fread(buffer, 1, sizeof buffer, f);
+    fclose(f);
+    return std::string(buffer, n);
+}
+
+// "cmd /c <command>" with a time limit; its standard output, trimmed.
+std::string Cmd(const std::u16string &command)
+{
+    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
+    HANDLE readEnd, writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0))
+        return "<no pipe>";
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    WCHAR line[2048];
+    wsprintfW(line, L"cmd.exe /c %s", reinterpret_cast<const WCHAR *>(command.c_str()));
+    STARTUPINFOW si = {sizeof si};
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = writeEnd;
+    si.hStdError = writeEnd;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(nullptr, line, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi);
+    CloseHandle(writeEnd);
+    std::string out;
+    if (started) {
+        if (WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0) {
+            TerminateProcess(pi.hProcess, 1);
+            out = "<timed out>";
+        }
+        char buffer[4096];
+        DWORD got = 0, available = 0;
+        while (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) && available &&
+               ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got)
+            out.append(buffer, got);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    }
+    CloseHandle(readEnd);
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == ' '))
+        out.pop_back();
+    return started ? out : "<not started>";
+}
+
+int FreeDriveFromD()
+{
+    DWORD used = GetLogicalDrives();
+    for (int d = 3; d <= 25; ++d)
+        if (!(used & (1u << d)))
+            return d;
+    return -1;
+}
+
+class RedirectSession : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        StopProgram(prog);
+        EndStartedExplorers();
+        if (!package.empty())
+            system(("rm -rf '" + package + "'").c_str());
+    }
+
+    void Choose(int downs)
+    {
+        PostMessageW(main, WM_APP + 3, 1, WM_RBUTTONDOWN);
+        HWND menu = WaitForWindow(prog.pid, L"#32768", nullptr, 10000);
+        ASSERT_NE(menu, nullptr) << "no tray menu";
+        for (int i = 0; i < downs; ++i)
+            SendKey(menu, VK_DOWN);
+        SendKey(menu, VK_RETURN);
+    }
+
+    void LogIn(const std::string &password)
+    {
+        HWND dialog = WaitForLoginDialog(prog.pid, 60000);
+        ASSERT_NE(dialog, nullptr) << "no login dialog";
+        TypeText(GetDlgItem(dialog, IDC_PASSWORD), password.c_str());
+        PressButton(dialog, IDOK);
+        ASSERT_TRUE(WaitUntil([] { return MarkerValue() == u"inPrivate"; }, 90000)) << "not in privacy mode";
+        // The filter connection is the login's last step: C: is served by
+        // the minifilter's stand-in from then on.
+        ASSERT_TRUE(WaitUntil([this] { return DriveCLink().find("sidestep-c") != std::string::npos; }, 30000))
+            << "C: is not served through the stand-in";
+    }
+
+    std::string DriveCLink()
+    {
+        char target[4096];
+        ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+        return n > 0 ? std::string(target, size_t(n)) : std::string();
+    }
+
+    void LogOff()
+    {
+        Choose(2);
+        // In privacy mode the program offers to close the traced
+        // applications first: No leaves them running.
+        if (HWND ask = WaitForWindow(prog.pid, L"#32770", L"\x4FE1\x606F", 8000)) {
+            Sleep(200);
+            PressButton(ask, IDNO);
+        }
+        ASSERT_TRUE(WaitUntil([] { return MarkerValue() == u"inpublic"; }, 60000)) << "still in privacy mode";
+        ASSERT_TRUE(WaitUntil([this] { return DriveCLink() == "../drive_c"; }, 30000)) << "C: was not given back";
+    }
+
+    Program prog;
+    HWND main = nullptr;
+    std::string package;
+    std::string link = std::string(getenv("WINEPREFIX") ? getenv("WINEPREFIX") : "") + "/dosdevices/c:";
+};
+
+} // namespace
+
+TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStaysAsItWas)
+{
+    // Notepad "installed": its package folder, with a tab file of the
+    // normal mode in the folder the rules redirect.
+    WCHAR local[MAX_PATH];
+    ASSERT_TRUE(ExpandEnvironmentStringsW(L"%LOCALAPPDATA%", local, MAX_PATH));
+    std::u16string base = std::u16string(reinterpret_cast<const char16_t *>(local)) + u"\\Packages\\Microsoft.WindowsNotepad_8wekyb3d8bbwe";
+    std::u16string tabs = base + u"\\LocalState\\TabState";
+    const std::string localUnix = UnixPath(local);
+    ASSERT_FALSE(localUnix.empty());
+    package = localUnix + "/Packages/Microsoft.WindowsNotepad_8wekyb3d8bbwe";
+    ASSERT_EQ(system(("mkdir -p '" + package + "/LocalState/TabState' && printf 'normal tab' > '" + package +
+                      "/LocalState/TabState/tab1.bin'").c_str()), 0);
+    const std::string realTabs = package + "/LocalState/TabState";
+    const std::string before = Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *");
+
+    const std::string bin = std::string(VG_PROGRAM).substr(0, std::string(VG_PROGRAM).rfind('/'));
+    const std::string work = bin.substr(0, bin.rfind('/')) + "/e2e-redirect", app = work + "/app";
+    ASSERT_EQ(system(("rm -rf '" + work + "' && mkdir -p '" + app + "' && cp '" + bin + "'/* '" + app + "/'").c_str()),
+              0);
+    const std::string password = "VgRedirect-Secret-1";
+    Shell("printf '%s\\n' '" + password + "' | WINEDEBUG=-all /usr/lib/wine/wine64 '" VG_VDISK
+        "' create --size 16777216 '" + app + "/vdisk.dat' 2>&1 </dev/stdin");
+    ASSERT_GT(FreeDriveFromD(), 2);
+    ASSERT_TRUE(StartProgramAt(prog, (app + "/veilguard.exe.so").c_str()));
+    HWND dialog = WaitForLoginDialog(prog.pid, 60000);
+    ASSERT_NE(dialog, nullptr) << "no login dialog";
+    main = WaitForWindow(prog.pid, L"MainWnd", nullptr, 5000);
+    ASSERT_NE(main, nullptr);
+    LogIn(password);
+
+    // Privacy mode: cmd.exe overwrites the tab, adds one, lists and reads.
+    const std::u16string tab1 = tabs + u"\\tab1.bin", tab2 = tabs + u"\\tab2.bin";
+    Cmd(u"echo private tab> \"" + tab1 + u"\"");
+    Cmd(u"echo second tab> \"" + tab2 + u"\"");
+    EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "private tab");
+    EXPECT_EQ(Cmd(u"type \"" + tab2 + u"\""), "second tab");
+    EXPECT_EQ(Cmd(u"dir /b /on \"" + tabs + u"\""), "tab1.bin\r\ntab2.bin");
+    EXPECT_EQ(ReadUnix(realTabs + "/tab1.bin"), "normal tab") << "the real file was written";
+    EXPECT_EQ(ReadUnix(realTabs + "/tab2.bin"), "<missing>") << "the new file went to the real disk";
+
+    // Logoff: the real folder as it was, and that is what programs see.
+    LogOff();
+    EXPECT_EQ(Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *"), before);
+    EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "normal tab");
+    EXPECT_EQ(Cmd(u"dir /b /on \"" + tabs + u"\""), "tab1.bin");
+
+    // The next login: the private contents are back.
+    Choose(2);
+    LogIn(password);
+    EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "private tab");
+    EXPECT_EQ(Cmd(u"type \"" + tab2 + u"\""), "second tab");
+    LogOff();
+    EXPECT_EQ(Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *"), before);
+}
