@@ -112,6 +112,9 @@ int Logoff(HWND owner, BOOL force, BOOL interactive, int attempts, DWORD delayMs
         ShowWaitCursor();
         DWORD mask = MountedDriveMask();
         if (mask == 0) {
+            // A privacy drive that went away on its own: what lives outside
+            // it still goes back.
+            LeaveVanishedDrive(0);
             ShowNormalCursor();
             return 1;
         }

@@ -8,6 +8,7 @@
 #include "tray_icon.h"
 #include "env/privacy_env.h"
 #include "env/reg_text.h"
+#include "volume/driver_control.h"
 
 void EnterPrivacyMode(HWND owner, int drive)
 {
@@ -20,4 +21,19 @@ void EnterPrivacyMode(HWND owner, int drive)
     SetAutoRestartShell(1);
     EnableDebugPrivilege();
     StartTrayIconThread(ShowPrivacyTrayIcon, owner ? owner : g_hMainWnd);
+}
+
+void ResumePrivacySession(void)
+{
+    QdskMountedList *list =
+        static_cast<QdskMountedList *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(QdskMountedList)));
+    if (!list)
+        return;
+    ListMountedVolumes(list);
+    for (int drive = 0; drive < 26; ++drive)
+        if (list->DriveMask & (1u << drive)) {
+            ResumePrivacyEnvironment(static_cast<WCHAR>(L'A' + drive));
+            break;
+        }
+    HeapFree(GetProcessHeap(), 0, list);
 }

@@ -9,40 +9,78 @@
 
 int IsInPrivacyMode(void) { return ReadModeMarkerIsPrivate(); }
 
+// Moves every location onto the drive, starting from the normal-mode record
+// (made here the first time): after a kill, a crash or a reboot in privacy
+// mode the locations follow the volume to the drive it is mounted on now.
+static void RedirectLocations(WCHAR letter)
+{
+    RedirectSystemTemp(letter);
+    RedirectUserTemp(letter);
+    RedirectUserShellFolders(letter);
+    RedirectShellFolders(letter);
+    RedirectAppProfiles(letter);
+}
+
 int EnterPrivacyEnvironment(WCHAR letter)
 {
     WCHAR drive[3] = {letter, L':', 0};
     PrepareRedirection(drive);
-    if (!IsInPrivacyMode()) {
-        RedirectSystemTemp(letter);
-        RedirectUserTemp(letter);
-        RedirectUserShellFolders(letter);
-        RedirectShellFolders(letter);
-        RedirectAppProfiles(letter);
-    } else {
-        // Entered before and never left: the values point at the drive
-        // already; only the copies of this run are refilled.
-        RefreshShellFolderCopies();
-    }
+    RedirectLocations(letter);
+    // Does nothing when the marker says the items are switched already.
     SwitchRegistryState(1);
     StartRedirectionFilter();
     return 1;
 }
 
-HRESULT LeavePrivacyEnvironment(void)
+int RestoreLocationsOutsideDrive(void)
 {
-    RestoreSystemTemp();
-    RestoreUserTemp();
-    RestoreUserShellFolders();
-    RestoreShellFolders();
-    RestoreAppProfiles();
+    int restored = RestoreSystemTemp();
+    restored &= RestoreUserTemp();
+    restored &= RestoreUserShellFolders();
+    restored &= RestoreShellFolders();
+    restored &= RestoreAppProfiles();
     // The rules point at their own folders again.
     RestoreRuleDriveLetters();
-    if (g_redirectionDrive[0])
-        SwitchRegistryState(2);
-    else
-        OutputDebugStringW(L"Leaving privacy mode without a redirection drive: the registry items stay as they are.");
+    return restored;
+}
+
+HRESULT LeavePrivacyEnvironment(void)
+{
+    // The locations go back to what the record holds (nothing, when they
+    // are back already), the registry items only when the marker says they
+    // are switched: leaving twice changes nothing the second time.
+    RestoreLocationsOutsideDrive();
+    if (IsInPrivacyMode()) {
+        if (g_redirectionDrive[0])
+            SwitchRegistryState(2);
+        else
+            OutputDebugStringW(L"Leaving privacy mode without a redirection drive: the registry items stay as they are.");
+    }
     return StopRedirectionFilter();
+}
+
+void ResumePrivacyEnvironment(WCHAR letter)
+{
+    if (IsInPrivacyMode()) {
+        EnterPrivacyEnvironment(letter);
+    } else {
+        // Mounted, but the switch never ran: the logoff still finds the
+        // drive to switch back from.
+        WCHAR drive[3] = {letter, L':', 0};
+        BindRedirectionDrive(drive, nullptr);
+    }
+}
+
+int LeaveVanishedDrive(WCHAR letter)
+{
+    if (!g_redirectionDrive[0] || (letter && (g_redirectionDrive[0] | 0x20) != (letter | 0x20)))
+        return 0;
+    // What lives on the real disk comes back; the registry items wait in
+    // their privacy-mode state for the next logoff with the volume.
+    RestoreLocationsOutsideDrive();
+    StopRedirectionFilter();
+    BindRedirectionDrive(nullptr, nullptr);
+    return 1;
 }
 
 void SetAutoRestartShell(DWORD value)

@@ -243,13 +243,16 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_TRUE(boxes.empty());
 
-    // Everything is back, but the user's TEMP and TMP, which take the
-    // standard folder (made if missing).
-    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP")), "%SystemRoot%\\VgSysTemp");
-    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP")), "%SystemRoot%\\VgSysTmp");
-    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), "%userprofile%\\temp");
-    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TMP")), "%userprofile%\\temp");
-    EXPECT_TRUE(FolderExists(Expand(L"%userprofile%\\temp")));
+    // Leaving again (a logoff that retries the dismount, the end of the
+    // session) changes nothing: the privacy-mode contents stay stored.
+    boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_TRUE(boxes.empty());
+
+    // Everything is back exactly as it was, with its own type.
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP"), Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTemp"));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP"), Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTmp"));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTmp"));
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
                   Text(REG_EXPAND_SZ, userSeed[i]));
@@ -257,7 +260,10 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
             << Utf8(g_shellFolderNames[i]);
     }
     EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
-    EXPECT_TRUE(FileExists(appBackup));
+    EXPECT_FALSE(FileExists(appBackup)) << "the backup goes once the file is back";
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\normal\\HKEY_CURRENT_USER\\Environment"),
+              0)
+        << "the record forgets what it gave back";
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"Big"), big);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"O'Brien's")), "quoted");
@@ -276,6 +282,9 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(Utf8(text), "inpublic");
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\private"), -1);
 
+    // A change made in normal mode between two sessions is kept.
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\moved\\cache\r\n"));
+
     // The next session finds its privacy-mode contents again, whole keys
     // with their types and sub-keys.
     boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
@@ -287,24 +296,27 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub"), -1);
     RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\moved\\cache");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
 }
 
 TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
 {
     WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"x"));
     ASSERT_TRUE(LoadTestTables());
-    // Leaving in a run that never entered: no drive, so the registry items
-    // and the marker stay; "User Shell Folders" takes the defaults.
+    SeedEnvironment();
+    // Leaving in a run that never entered: nothing was recorded, so nothing
+    // is written (no defaults), and without a drive the items stay.
     BindRedirectionDrive(nullptr, nullptr);
     std::vector<Box> boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop"),
-              Text(REG_EXPAND_SZ, L"%USERPROFILE%\\\x684C\x9762"));
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
+                  Text(REG_EXPAND_SZ, userSeed[i]));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "x");
-    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate"), -1);
-    ResetFolderCopies();
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate", nullptr).exists);
 
-    SeedEnvironment();
     // One shell folder missing, one too long for the copies, one empty.
     WriteValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood", RegValue());
     WCHAR longPath[400] = L"%USERPROFILE%\\";
@@ -313,8 +325,8 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
     longPath[300] = 0;
     WriteValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent", Text(REG_EXPAND_SZ, longPath));
     WriteValue(HKEY_CURRENT_USER, kShellFolders, L"Favorites", Text(REG_SZ, L""));
-    // The settings file was switched in an earlier session whose backup
-    // stays the one to go back to.
+    // A backup an earlier version left from its first session is not the
+    // file as it is now: it is made afresh.
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\current\r\n"));
     ASSERT_TRUE(WriteText(appBackup, "[paths]\r\ncache=C:\\before-first-switch\r\n"));
 
@@ -329,10 +341,10 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
         EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i])), OnDrive(userSeed[i], 'V'))
             << Utf8(g_shellFolderNames[i]);
     }
-    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\before-first-switch");
+    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\current");
 
     RunAnswering([] { LeavePrivacyEnvironment(); });
-    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\before-first-switch");
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\current");
     // The values left alone on entering are not overwritten on leaving.
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
