@@ -11,6 +11,14 @@
 #pragma once
 #include <windows.h>
 
+// Record every value the operations below change, before the first one
+// changes: the shell rewrites "Shell Folders" from "User Shell Folders"
+// whenever it hears of an environment change, so a value recorded later
+// could already be a drive's. Missing values are left out (the redirect
+// operations report them).
+void RecordTempFolders(void);
+void RecordShellFolders(void);
+
 int RedirectSystemTemp(WCHAR letter);
 int RedirectUserTemp(WCHAR letter);
 int RedirectUserShellFolders(WCHAR letter);

@@ -14,6 +14,8 @@ int IsInPrivacyMode(void) { return ReadModeMarkerIsPrivate(); }
 // mode the locations follow the volume to the drive it is mounted on now.
 static void RedirectLocations(WCHAR letter)
 {
+    RecordTempFolders();
+    RecordShellFolders();
     RedirectSystemTemp(letter);
     RedirectUserTemp(letter);
     RedirectUserShellFolders(letter);

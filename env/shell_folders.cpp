@@ -52,6 +52,22 @@ int RedirectFolderValue(HKEY key, const WCHAR *path, const WCHAR *name, WCHAR le
     return 1;
 }
 
+static void RecordFolders(const WCHAR *path)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
+        RecordValue(key, HKEY_CURRENT_USER, path, g_shellFolderNames[i]);
+    RegCloseKey(key);
+}
+
+void RecordShellFolders(void)
+{
+    RecordFolders(kUserShellFolders);
+    RecordFolders(kShellFolders);
+}
+
 static int RedirectFolders(const WCHAR *path, WCHAR letter)
 {
     HKEY key;

@@ -15,6 +15,22 @@ static LONG OpenEnvironment(HKEY root, const WCHAR *path, REGSAM access, HKEY *k
     return RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, key, nullptr);
 }
 
+static void RecordTemp(HKEY root, const WCHAR *path)
+{
+    HKEY key;
+    if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RecordValue(key, root, path, L"TEMP");
+    RecordValue(key, root, path, L"TMP");
+    RegCloseKey(key);
+}
+
+void RecordTempFolders(void)
+{
+    RecordTemp(HKEY_LOCAL_MACHINE, kSystemEnvironment);
+    RecordTemp(HKEY_CURRENT_USER, kUserEnvironment);
+}
+
 // Records TEMP and TMP (once), then writes the recorded TEMP's expanded path
 // with the letter as both values. ERROR_SUCCESS or the first error.
 static LONG RedirectTempValues(HKEY key, HKEY root, const WCHAR *path, WCHAR letter)

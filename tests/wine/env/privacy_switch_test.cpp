@@ -4,6 +4,8 @@
 // and shell folders, so they run alone (and put everything back).
 #include "gtest_wine.h"
 
+#include <map>
+
 #include "Mount/language.h"
 #include "env/mode_marker.h"
 #include "env/privacy_env.h"
@@ -400,18 +402,124 @@ TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
 }
 
 // Runs in the child process of KilledSessionLosesNothing: enters privacy
-// mode and is killed without leaving it.
+// mode, or only moves the locations (VGSW_KILLAT=folders: killed before the
+// marker is written), and is killed without leaving it.
 TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
 {
-    WCHAR db[MAX_PATH];
+    WCHAR db[MAX_PATH], killAt[32] = {0};
     ASSERT_TRUE(GetEnvironmentVariableW(L"VGSW_DB", db, MAX_PATH));
+    GetEnvironmentVariableW(L"VGSW_KILLAT", killAt, 32);
     ASSERT_EQ(OpenTraceDatabase(db), 1);
     ASSERT_TRUE(LoadApplications() && LoadRegistryItems() && LoadProfiles());
     sqlite3_close(g_traceDb);
     g_traceDb = nullptr;
-    EnterPrivacyEnvironment(L'V');
+    if (lstrcmpW(killAt, L"folders") == 0) {
+        RecordTempFolders();
+        RecordShellFolders();
+        RedirectSystemTemp(L'V');
+        RedirectUserTemp(L'V');
+        RedirectUserShellFolders(L'V');
+        RedirectShellFolders(L'V');
+        RedirectAppProfiles(L'V');
+    } else {
+        EnterPrivacyEnvironment(L'V');
+    }
     TerminateProcess(GetCurrentProcess(), 9);
 }
+
+namespace {
+
+// Every value of a key, by name.
+std::map<std::u16string, RegValue> WholeKey(HKEY root, const WCHAR *path)
+{
+    std::map<std::u16string, RegValue> out;
+    HKEY key;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return out;
+    static WCHAR name[16384];
+    static BYTE data[65536];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = ARRAYSIZE(name), bytes = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &length, nullptr, &type, data, &bytes) != ERROR_SUCCESS)
+            break;
+        RegValue v;
+        v.exists = true;
+        v.type = type;
+        v.data.assign(reinterpret_cast<const char *>(data), bytes);
+        out[std::u16string(reinterpret_cast<const char16_t *>(name), length)] = v;
+    }
+    RegCloseKey(key);
+    return out;
+}
+
+// What the user's normal-mode environment is made of: the four keys whole
+// and the settings file's bytes.
+struct NormalEnvironment {
+    std::map<std::u16string, RegValue> keys[4];
+    std::string settings;
+};
+
+// The names whose values differ, for messages.
+std::string Differences(const NormalEnvironment &a, const NormalEnvironment &b)
+{
+    std::string out;
+    for (int k = 0; k < 4; ++k) {
+        std::map<std::u16string, RegValue> all = a.keys[k];
+        all.insert(b.keys[k].begin(), b.keys[k].end());
+        for (const auto &entry : all) {
+            auto x = a.keys[k].find(entry.first), y = b.keys[k].find(entry.first);
+            RegValue before = x == a.keys[k].end() ? RegValue() : x->second;
+            RegValue after = y == b.keys[k].end() ? RegValue() : y->second;
+            if (!(before == after))
+                out += Utf8(reinterpret_cast<const WCHAR *>(entry.first.c_str())) + ": " + Utf8(before) + " -> " +
+                       Utf8(after) + "\n";
+        }
+    }
+    if (a.settings != b.settings)
+        out += "settings: " + a.settings + " -> " + b.settings;
+    return out;
+}
+
+NormalEnvironment Capture(const WCHAR *settingsFile)
+{
+    NormalEnvironment e;
+    e.keys[0] = WholeKey(HKEY_LOCAL_MACHINE, kSystemEnv);
+    e.keys[1] = WholeKey(HKEY_CURRENT_USER, L"Environment");
+    e.keys[2] = WholeKey(HKEY_CURRENT_USER, kShellFolders);
+    e.keys[3] = WholeKey(HKEY_CURRENT_USER, kUserShellFolders);
+    char text[4096] = {0};
+    if (ReadText(settingsFile, text, sizeof text - 1))
+        e.settings = text;
+    return e;
+}
+
+// Starts this test program as a child that runs the test above and is
+// killed at the point named; its exit code.
+DWORD RunKilledChild(const WCHAR *db, const WCHAR *killAt)
+{
+    WCHAR self[MAX_PATH], command[MAX_PATH + 128];
+    SetEnvironmentVariableW(L"VGSW_DB", db);
+    SetEnvironmentVariableW(L"VGSW_KILLAT", killAt);
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!StrStrIW(self, L".exe.so"))
+        lstrcatW(self, L".so");  // a Winelib program starts through its .so
+    wsprintfW(command, L"\"%s\" --gtest_also_run_disabled_tests --gtest_filter=PrivacySwitchChild.*", self);
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    SetEnvironmentVariableW(L"VGSW_DB", nullptr);
+    SetEnvironmentVariableW(L"VGSW_KILLAT", nullptr);
+    return code;
+}
+
+}  // namespace
 
 TEST_F(PrivacySwitch, KilledSessionLosesNothing)
 {
@@ -420,48 +528,56 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", lastFile);
     WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
-    WCHAR db[MAX_PATH], self[MAX_PATH], command[MAX_PATH + 128];
+    WCHAR db[MAX_PATH];
     work.File(L"child.db", db);
     ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows).c_str()), SQLITE_OK);
-    SetEnvironmentVariableW(L"VGSW_DB", db);
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (!StrStrIW(self, L".exe.so"))
-        lstrcatW(self, L".so");  // a Winelib program starts through its .so
-    wsprintfW(command, L"\"%s\" --gtest_also_run_disabled_tests --gtest_filter=PrivacySwitchChild.*", self);
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    bool ended = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
-    if (!ended)
-        TerminateProcess(pi.hProcess, 1);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    ASSERT_TRUE(ended);
-    ASSERT_EQ(code, 9u) << "the child entered privacy mode and was killed";
+    const NormalEnvironment before = Capture(appIni);
+    // The next starts find the volume on another drive letter (the old one
+    // still taken, or another device on it after a reboot).
+    TestDrive other{L'W', disk.path};
+    ASSERT_TRUE(other.ok);
 
-    // What outlived the process: the marker, the switched registry items and
-    // the normal-mode contents in the switch database on the drive.
+    // Killed after the locations moved, before the marker was written.
+    ASSERT_EQ(RunKilledChild(db, L"folders"), 9u);
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'V'));
+    // The fresh start logs in on W: and then logs off.
+    ASSERT_TRUE(LoadTestTables());
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop")), OnDrive(userSeed[2], 'W'));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), OnDrive(L"%VGSW_DIR%\\cache", 'W'));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").data, "");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Differences(before, Capture(appIni)), "") << "after a session cut off before the marker";
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+
+    // Killed in privacy mode. What outlived the process: the marker, the
+    // switched registry items and the normal-mode contents in the switch
+    // database on the drive.
+    ASSERT_EQ(RunKilledChild(db, L"entered"), 9u) << "the child entered privacy mode and was killed";
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").data, "");
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
     EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
 
-    // The next start, working on in privacy mode: entering again must not
-    // take the privacy-mode contents for the normal ones.
-    ASSERT_TRUE(LoadTestTables());
-    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\after-restart.txt"));
-    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
-    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\after-restart.txt");
+    // The next start, on W: again, working on in privacy mode: every
+    // location follows the volume; the items are not switched again.
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"W:\\after-restart.txt"));
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP")), OnDrive(L"%SystemRoot%\\VgSysTemp", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"Personal")), OnDrive(shellSeed[7], 'W'));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), OnDrive(L"%VGSW_DIR%\\cache", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "W:\\after-restart.txt");
     EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
     EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Differences(before, Capture(appIni)), "") << "after a session killed in privacy mode";
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
-    EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"V:\\after-restart.txt"));
-    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"W:\\after-restart.txt"));
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
-    SetEnvironmentVariableW(L"VGSW_DB", nullptr);
 }
 
 namespace {
