@@ -82,13 +82,14 @@ static void CloseSwitchDatabase(void)
     g_traceDb = nullptr;
 }
 
-// A hive file's name at the root of the virtual disk: hives hold a mode's
-// registry contents and never touch the real disk.
+// The hive file's name at the root of the virtual disk: hives hold a mode's
+// registry contents and never touch the real disk. One name, so that a hive
+// kept by a failed store is replaced by the next one.
 static bool HiveFileOnDrive(WCHAR *hive)
 {
-    WCHAR root[4] = {g_redirectionDrive[0], L':', L'\\', 0};
-    if (!root[0] || !GetTempFileNameW(root, L"REG", 0, hive))
+    if (!g_redirectionDrive[0])
         return false;
+    wsprintfW(hive, L"%c:\\switch.hiv", g_redirectionDrive[0]);
     DeleteFileW(hive);  // the hive calls want a new file
     return true;
 }

@@ -6,10 +6,15 @@
 
 #include <map>
 
+#include <dbt.h>
+
+#include "Mount/app_state.h"
 #include "Mount/language.h"
+#include "Mount/main_window.h"
 #include "env/mode_marker.h"
 #include "env/privacy_env.h"
 #include "env/reg_store.h"
+#include "env/sqlite_win32.h"
 #include "redirect/redirect_rules.h"
 #include "switch_test_support.h"
 #include "wine/volume/volume_support.h"
@@ -639,4 +644,174 @@ TEST_F(PrivacySwitch, ConvertingDialogShowsWhileItemsMove)
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"v399").data, "");
     EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "v399"), Bytes(L"normal"));
+}
+
+namespace {
+
+// The write lock of a database, taken through a connection of its own.
+struct DatabaseLock {
+    sqlite3 *db = nullptr;
+    bool Take(const WCHAR *path)
+    {
+        return OpenSqliteAtPath(path, SQLITE_OPEN_READWRITE, &db) == SQLITE_OK &&
+               sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    void Release()
+    {
+        if (db) {
+            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        db = nullptr;
+    }
+    ~DatabaseLock() { Release(); }
+};
+
+// Takes the lock as soon as the Converting dialog shows: the items are
+// moving then.
+struct LockWhileConverting {
+    const WCHAR *path;
+    DatabaseLock lock;
+    bool taken = false;
+};
+
+DWORD WINAPI LockOnConvertingDialog(LPVOID param)
+{
+    LockWhileConverting *l = static_cast<LockWhileConverting *>(param);
+    for (int i = 0; i < 12000 && !l->taken; ++i) {
+        if (FindWindowW(L"#32770", GetString("IDD_MOUNT_DLG")))
+            l->taken = l->lock.Take(l->path);
+        else
+            Sleep(5);
+    }
+    return 0;
+}
+
+const WCHAR kPublicStagingMru[] = L"Software\\Tessaline\\Veilguard\\public\\Software\\VgSwitchApp\\MRU";
+
+}  // namespace
+
+TEST_F(PrivacySwitch, UnwritableSwitchDatabaseLosesNothing)
+{
+    // Enough values that the switch lasts a while; the whole key last.
+    std::string rows = "insert into apps values (1,'App','','HKCU\\Software\\VgSwitchApp',NULL,'a.exe',NULL);";
+    const int kValues = 300;
+    for (int i = 0; i < kValues; ++i) {
+        WCHAR name[16];
+        wsprintfW(name, L"v%d", i);
+        WriteValue(HKEY_CURRENT_USER, kApp, name, Text(REG_SZ, L"normal"));
+        rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','v" + std::to_string(i) +
+                "',1);";
+    }
+    rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp\\MRU',NULL,1);";
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
+    ASSERT_TRUE(LoadTables(work, rows.c_str()));
+    auto allNormal = [&] {
+        int normal = 0;
+        for (int i = 0; i < kValues; ++i) {
+            WCHAR name[16];
+            wsprintfW(name, L"v%d", i);
+            normal += ReadValue(HKEY_CURRENT_USER, kApp, name) == Text(REG_SZ, L"normal");
+        }
+        return normal;
+    };
+
+    // Not writable when the switch starts: no item moves, the user is told.
+    {
+        DatabaseLock held;
+        ASSERT_TRUE(held.Take(switchDb));
+        std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+        EXPECT_EQ(boxes.size(), 1u);
+    }
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_EQ(allNormal(), kValues);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(allNormal(), kValues);
+
+    // Unwritable while the items move: the values it could not store stay
+    // as they are, the whole key waits in its staging key and in the hive
+    // on the drive, and the user is told.
+    LockWhileConverting watcher{switchDb};
+    HANDLE thread = CreateThread(nullptr, 0, LockOnConvertingDialog, &watcher, 0, nullptr);
+    std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    WaitForSingleObject(thread, 70000);
+    CloseHandle(thread);
+    ASSERT_TRUE(watcher.taken) << "no Converting dialog";
+    EXPECT_GE(boxes.size(), 1u);
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kPublicStagingMru, L"a")), "normal-1");
+    EXPECT_TRUE(FileExists(L"V:\\switch.hiv"));
+    WCHAR temp[MAX_PATH], pattern[MAX_PATH + 8];
+    GetTempPathW(MAX_PATH, temp);
+    wsprintfW(pattern, L"%sREG*.tmp", temp);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a hive on the real disk: " << Utf8(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    int switched = kValues - allNormal();
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"private-1"));
+
+    // Still unwritable: the next switch does not start, nothing is lost.
+    boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kPublicStagingMru, L"a")), "normal-1");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+
+    // Writable again: the next switch stores what was kept, then runs.
+    watcher.lock.Release();
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+    EXPECT_EQ(allNormal(), kValues) << switched << " values had moved";
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\public"), -1);
+    EXPECT_FALSE(FileExists(L"V:\\switch.hiv"));
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+}
+
+TEST_F(PrivacySwitch, VanishedDriveGivesBackWhatLivesOutsideIt)
+{
+    SeedEnvironment();
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"C:\\normal.txt"));
+    ASSERT_TRUE(LoadTestTables());
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\private.txt"));
+
+    // The drive goes away without a logoff (medium removed, dismounted from
+    // outside): the folders and the settings file come back at once, with
+    // a warning; the registry items wait for the volume.
+    DEV_BROADCAST_VOLUME record = {sizeof(record), DBT_DEVTYP_VOLUME, 0, 1u << ('V' - 'A'), 0};
+    // Titled so that the boxes are found (the filter's own warning, with no
+    // filter here, stays unanswered and untitled in the other steps).
+    lstrcpynW(g_szProgramTitle, GetString("VGRD"), ARRAYSIZE(g_szProgramTitle));
+    std::vector<Box> boxes = RunAnswering(
+        [&] { MainWndProc(nullptr, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&record)); });
+    g_szProgramTitle[0] = 0;
+    const std::u16string warning(reinterpret_cast<const char16_t *>(GetString("DRIVE_GONE")));
+    int warned = 0;
+    for (const Box &b : boxes)
+        warned += b.text == warning;
+    EXPECT_EQ(warned, 1);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
+                  Text(REG_EXPAND_SZ, userSeed[i]));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_EQ(g_redirectionDrive[0], 0);
+
+    // The volume back (on its letter) and a logoff: all of it is normal.
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\private.txt");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "C:\\normal.txt");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
 }
