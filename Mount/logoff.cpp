@@ -118,7 +118,7 @@ int Logoff(HWND owner, BOOL force, BOOL interactive, int attempts, DWORD delayMs
             ShowNormalCursor();
             return 1;
         }
-        LeavePrivacyEnvironment();
+        LeavePrivacyEnvironment(owner ? owner : g_hMainWnd);
         BroadcastDriveChange(DBT_DEVICEQUERYREMOVE, 0, mask);
         DWORD previous = mask;
         int lowest = 0;

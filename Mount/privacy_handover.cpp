@@ -15,7 +15,7 @@ void EnterPrivacyMode(HWND owner, int drive)
     // Winlogon must not bring the shell back while its folders move.
     SetAutoRestartShell(0);
     EndExplorerProcesses();
-    EnterPrivacyEnvironment(static_cast<WCHAR>(L'A' + drive));
+    EnterPrivacyEnvironment(static_cast<WCHAR>(L'A' + drive), owner ? owner : g_hMainWnd);
     BroadcastEnvironmentChange(SMTO_ABORTIFHUNG, 5000);
     StartExplorer();
     SetAutoRestartShell(1);

@@ -23,13 +23,13 @@ static void RedirectLocations(WCHAR letter)
     RedirectAppProfiles(letter);
 }
 
-int EnterPrivacyEnvironment(WCHAR letter)
+int EnterPrivacyEnvironment(WCHAR letter, HWND owner)
 {
     WCHAR drive[3] = {letter, L':', 0};
     PrepareRedirection(drive);
     RedirectLocations(letter);
     // Does nothing when the marker says the items are switched already.
-    SwitchRegistryState(1);
+    SwitchRegistryState(1, owner);
     StartRedirectionFilter();
     return 1;
 }
@@ -46,7 +46,7 @@ int RestoreLocationsOutsideDrive(void)
     return restored;
 }
 
-HRESULT LeavePrivacyEnvironment(void)
+HRESULT LeavePrivacyEnvironment(HWND owner)
 {
     // The locations go back to what the record holds (nothing, when they
     // are back already), the registry items only when the marker says they
@@ -54,7 +54,7 @@ HRESULT LeavePrivacyEnvironment(void)
     RestoreLocationsOutsideDrive();
     if (IsInPrivacyMode()) {
         if (g_redirectionDrive[0])
-            SwitchRegistryState(2);
+            SwitchRegistryState(2, owner);
         else
             OutputDebugStringW(L"Leaving privacy mode without a redirection drive: the registry items stay as they are.");
     }

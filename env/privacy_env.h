@@ -8,11 +8,12 @@
 // Enters privacy mode on the drive with this letter. Always 1. Entering
 // again (also after a kill, a crash or a reboot in privacy mode) moves the
 // locations onto this drive and leaves the registry items as they are.
-int EnterPrivacyEnvironment(WCHAR letter);
+// owner: the session flow's window, which owns the Converting dialog.
+int EnterPrivacyEnvironment(WCHAR letter, HWND owner = nullptr);
 
 // Leaves privacy mode; the result of stopping the file redirection. Leaving
 // again changes nothing.
-HRESULT LeavePrivacyEnvironment(void);
+HRESULT LeavePrivacyEnvironment(HWND owner = nullptr);
 
 // Puts back the locations that live on the real disk (temporary folders,
 // shell folders, settings files) from the normal-mode record. 1 when every
@@ -37,7 +38,7 @@ void SetAutoRestartShell(DWORD value);
 // Swaps the listed registry items: mode 1 into privacy mode, 2 back; only
 // from the other mode's state (the mode marker). 0 after a failure that was
 // shown (nothing stored is lost then), else 1.
-int SwitchRegistryState(int mode);
+int SwitchRegistryState(int mode, HWND owner = nullptr);
 
 // Points the listed settings-file entries of installed applications at the
 // drive (a fresh ".vgrd" backup of each file is made at the first entry of
@@ -46,5 +47,6 @@ int SwitchRegistryState(int mode);
 void RedirectAppProfiles(WCHAR letter);
 int RestoreAppProfiles(void);
 
-// The Converting dialog while a registry switch runs (null otherwise).
+// The Converting dialog while a registry switch runs (null otherwise); it
+// owns the registry error boxes shown meanwhile, so they show above it.
 extern HWND g_hConvertingDlg;

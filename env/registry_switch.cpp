@@ -6,7 +6,6 @@
 #include <commctrl.h>
 #include <sqlite3.h>
 
-#include "Mount/app_state.h"
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "common/token_privileges.h"
@@ -40,10 +39,10 @@ static INT_PTR CALLBACK ConvertingDlgProc(HWND dialog, UINT msg, WPARAM wParam, 
 
 // The switch runs no message loop: the dialog is painted when it appears and
 // the bar whenever it moves.
-static void ShowConvertingDialog(int itemCount)
+static void ShowConvertingDialog(HWND owner, int itemCount)
 {
     if (!g_hConvertingDlg)
-        g_hConvertingDlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MOUNT_DLG), g_hMainWnd,
+        g_hConvertingDlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MOUNT_DLG), owner,
                                               ConvertingDlgProc, 0);
     if (!g_hConvertingDlg)
         return;
@@ -127,7 +126,7 @@ static LONG StoreUnstoredSwitch(const WCHAR *hive)
     return ERROR_SUCCESS;
 }
 
-int SwitchRegistryState(int mode)
+int SwitchRegistryState(int mode, HWND owner)
 {
     // Each direction runs once: entering only from normal mode, leaving only
     // from privacy mode, however often the session flows ask.
@@ -195,7 +194,7 @@ int SwitchRegistryState(int mode)
         return 0;
     }
 
-    ShowConvertingDialog(g_regItemCount);
+    ShowConvertingDialog(owner, g_regItemCount);
     for (INT32 i = 0; i < g_regItemCount; ++i) {
         if (SwapRegistryItem(g_regItems[i], mode)) {
             OutputDebugStringW(L".");
