@@ -121,6 +121,8 @@ void ShowRegistryError(DWORD code)
     // Owned by the Converting dialog while a switch runs (it is topmost and
     // the shell may be gone), else by the main window: never behind them.
     HWND owner = g_hConvertingDlg && IsWindow(g_hConvertingDlg) ? g_hConvertingDlg : g_hMainWnd;
+    if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId())
+        owner = nullptr;  // a window of another thread would block this one
     MessageBoxW(owner, msg, L"Veilguard", MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     if (sys)
         LocalFree(sys);

@@ -52,6 +52,8 @@ int SwapRegistryItem(const AppRegEntry *entry, int mode);
 // failure the file is kept.
 LONG StoreStagingKey(int mode, const WCHAR *file);
 void DeleteStagingKeys(void);
+// FALSE when the leaving mode's staging key is empty.
+BOOL StagingKeyHoldsData(int mode);
 // Closes both staging keys without deleting them (a switch that stopped early).
 void CloseStagingKeys(void);
 // Overwrites a file with zeros, then deletes it.

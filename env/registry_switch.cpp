@@ -41,6 +41,10 @@ static INT_PTR CALLBACK ConvertingDlgProc(HWND dialog, UINT msg, WPARAM wParam, 
 // the bar whenever it moves.
 static void ShowConvertingDialog(HWND owner, int itemCount)
 {
+    // The switch pumps no messages: an owner of another thread would wait
+    // on this one (and this one on it) when the dialog is activated.
+    if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId())
+        owner = nullptr;
     if (!g_hConvertingDlg)
         g_hConvertingDlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MOUNT_DLG), owner,
                                               ConvertingDlgProc, 0);
@@ -117,11 +121,17 @@ static LONG StoreUnstoredSwitch(const WCHAR *hive)
     DWORD unstored = ReadUnstoredSwitch();
     if (!unstored)
         return ERROR_SUCCESS;
-    LONG rc = StoreStagingKey(static_cast<int>(unstored), hive);
+    // A staging key that holds nothing (gone, or never filled) must not
+    // replace what the database holds.
+    if (StagingKeyHoldsData(static_cast<int>(unstored))) {
+        LONG rc = StoreStagingKey(static_cast<int>(unstored), hive);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    LONG rc = WriteUnstoredSwitch(0);
     if (rc != ERROR_SUCCESS)
         return rc;
     DeleteStagingKeys();
-    WriteUnstoredSwitch(0);
     OpenStagingKeys();
     return ERROR_SUCCESS;
 }
@@ -204,9 +214,10 @@ int SwitchRegistryState(int mode, HWND owner)
     CloseConvertingDialog();
 
     int done = 1;
-    if ((rc = StoreStagingKey(mode, hive)) == ERROR_SUCCESS) {
+    // The staging keys go only once the record of the unstored switch is
+    // gone: until then the next switch stores them again.
+    if ((rc = StoreStagingKey(mode, hive)) == ERROR_SUCCESS && (rc = WriteUnstoredSwitch(0)) == ERROR_SUCCESS) {
         DeleteStagingKeys();
-        WriteUnstoredSwitch(0);
     } else {
         // The staging keys and the hive stay; the next switch stores them.
         CloseStagingKeys();

@@ -154,6 +154,15 @@ LONG StoreStagingKey(int mode, const WCHAR *file)
     return ERROR_SUCCESS;
 }
 
+BOOL StagingKeyHoldsData(int mode)
+{
+    DWORD subkeys = 0, values = 0;
+    if (RegQueryInfoKeyW(LeavingKey(mode), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return TRUE;  // unknown: store it, which keeps whatever it holds
+    return subkeys + values > 0;
+}
+
 void CloseStagingKeys(void)
 {
     if (s_publicKey)
