@@ -75,7 +75,10 @@ void ResumePrivacyEnvironment(WCHAR letter)
 
 int LeaveVanishedDrive(WCHAR letter)
 {
-    if (!g_redirectionDrive[0] || (letter && (g_redirectionDrive[0] | 0x20) != (letter | 0x20)))
+    // Only a drive still in privacy mode: after a logoff the drive is bound
+    // until the next login, and its own dismount is nothing to report.
+    if (!g_redirectionDrive[0] || (letter && (g_redirectionDrive[0] | 0x20) != (letter | 0x20)) ||
+        !IsInPrivacyMode())
         return 0;
     // What lives on the real disk comes back; the registry items wait in
     // their privacy-mode state for the next logoff with the volume.
