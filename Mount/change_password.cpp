@@ -15,45 +15,32 @@
 #include "volume/driver_control.h"
 #include "volume/password_change.h"
 
-static const WCHAR *W(const char16_t *s) { return reinterpret_cast<const WCHAR *>(s); }
-
 static const int kPasswordEdits[] = {IDC_OLD_PASSWORD, IDC_PASSWORD, IDC_VERIFY};
-
-int CheckCapsLock(HWND hwnd, BOOL quiet)
-{
-    if (!(GetKeyState(VK_CAPITAL) & 1))
-        return 0;
-    if (!quiet && !SilentMode)
-        MessageBoxW(hwnd, W(u"警告：Caps Lock 已开启。 这可能导致您输入密码错误。"), g_szProgramTitle,
-                    MB_ICONWARNING);
-    return 1;
-}
 
 // OK only with an old password, a new one, and the same new one again.
 static void UpdateOkButton(HWND dialog)
 {
-    char old[QDSK_MAX_PASSWORD + 1], fresh[QDSK_MAX_PASSWORD + 1], verify[QDSK_MAX_PASSWORD + 1];
-    GetDlgItemTextA(dialog, IDC_OLD_PASSWORD, old, sizeof(old));
-    GetDlgItemTextA(dialog, IDC_PASSWORD, fresh, sizeof(fresh));
-    GetDlgItemTextA(dialog, IDC_VERIFY, verify, sizeof(verify));
-    BOOL enable = old[0] && fresh[0] && lstrcmpA(fresh, verify) == 0;
+    // The three texts in one locked page, read as UTF-16 and compared
+    // there, wiped at release.
+    WCHAR *page = AcquirePasswordText();
+    if (!page) {
+        EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+        return;
+    }
+    WCHAR *old = page, *fresh = page + 128, *verify = page + 256;
+    int oldUnits = ReadPasswordEdit(GetDlgItem(dialog, IDC_OLD_PASSWORD), old);
+    int freshUnits = ReadPasswordEdit(GetDlgItem(dialog, IDC_PASSWORD), fresh);
+    int verifyUnits = ReadPasswordEdit(GetDlgItem(dialog, IDC_VERIFY), verify);
+    BOOL enable = oldUnits > 0 && freshUnits > 0 && freshUnits == verifyUnits &&
+                  memcmp(fresh, verify, freshUnits * sizeof(WCHAR)) == 0;
     EnableWindow(GetDlgItem(dialog, IDOK), enable);
-    WipeMemory(old, sizeof(old));
-    WipeMemory(fresh, sizeof(fresh));
-    WipeMemory(verify, sizeof(verify));
+    ReleasePasswordText(page);
 }
 
 static void OverwriteEdits(HWND dialog)
 {
     for (int id : kPasswordEdits)
         OverwritePasswordEdit(GetDlgItem(dialog, id));
-}
-
-static void ReadPassword(HWND dialog, int id, QdskPassword *record)
-{
-    char *bytes = reinterpret_cast<char *>(record->Bytes);
-    GetDlgItemTextA(dialog, id, bytes, QDSK_MAX_PASSWORD + 1);
-    record->ByteCount = static_cast<uint32_t>(lstrlenA(bytes));
 }
 
 static void OnOk(HWND dialog)
@@ -71,8 +58,8 @@ static void OnOk(HWND dialog)
     }
     VirtualLock(records, 2 * sizeof(QdskPassword));
     QdskPassword *oldPassword = &records[0], *newPassword = &records[1];
-    ReadPassword(dialog, IDC_OLD_PASSWORD, oldPassword);
-    ReadPassword(dialog, IDC_PASSWORD, newPassword);
+    ReadPasswordRecord(GetDlgItem(dialog, IDC_OLD_PASSWORD), oldPassword);
+    ReadPasswordRecord(GetDlgItem(dialog, IDC_PASSWORD), newPassword);
     ShowWaitCursor();
     int result = ChangeVolumePassword(g_szContainerPath, oldPassword, newPassword, 0, dialog);
     ShowNormalCursor();
@@ -109,6 +96,10 @@ static INT_PTR CALLBACK PasswordChangeDlgProc(HWND hwnd, UINT msg, WPARAM wParam
             EndDialog(hwnd, 2);
             return TRUE;
         }
+        return FALSE;
+    case WM_DESTROY:
+        // However the dialog ends, the edits keep nothing of the passwords.
+        OverwriteEdits(hwnd);
         return FALSE;
     }
     return FALSE;

@@ -70,7 +70,7 @@ int Login(HWND owner, int drive)
         // logged in): switch onto it without asking.
         SetAutoRestartShell(0);
         EndExplorerProcesses();
-        EnterPrivacyEnvironment(static_cast<WCHAR>(L'A' + mounted));
+        EnterPrivacyEnvironment(static_cast<WCHAR>(L'A' + mounted), owner);
         BroadcastEnvironmentChange(SMTO_ABORTIFHUNG, 5000);
         StartExplorer();
         SetAutoRestartShell(1);

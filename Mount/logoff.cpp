@@ -112,10 +112,13 @@ int Logoff(HWND owner, BOOL force, BOOL interactive, int attempts, DWORD delayMs
         ShowWaitCursor();
         DWORD mask = MountedDriveMask();
         if (mask == 0) {
+            // A privacy drive that went away on its own: what lives outside
+            // it still goes back.
+            LeaveVanishedDrive(0);
             ShowNormalCursor();
             return 1;
         }
-        LeavePrivacyEnvironment();
+        LeavePrivacyEnvironment(owner ? owner : g_hMainWnd);
         BroadcastDriveChange(DBT_DEVICEQUERYREMOVE, 0, mask);
         DWORD previous = mask;
         int lowest = 0;

@@ -15,7 +15,9 @@
 #include "volume/driver_control.h"
 #include "clean/clean_dialog.h"
 #include "clean/clean_ops.h"
+#include "env/privacy_env.h"
 #include "env/trace_db.h"
+#include "privacy_handover.h"
 #include "volume/password_change.h"
 
 char g_szContainerPath[MAX_PATH];
@@ -52,6 +54,7 @@ static LRESULT OnCreate(HWND hwnd)
         else
             StartTrayIconThread(ShowNormalTrayIcon, hwnd);
     } else {
+        ResumePrivacySession();
         StartTrayIconThread(ShowPrivacyTrayIcon, hwnd);
         ShowWarning(GetString("MOUNTED"));
     }
@@ -171,6 +174,8 @@ static void OnDeviceChange(HWND hwnd, WPARAM event, LPARAM data)
     for (int drive = 0; drive < 26; ++drive) {
         if (!(removed & (1u << drive)))
             continue;
+        if (LeaveVanishedDrive(static_cast<WCHAR>(L'A' + drive)))
+            ShowWarning(GetString("DRIVE_GONE"));
         DismountVolumesOnRemovedDrive(hwnd, drive);
     }
 }

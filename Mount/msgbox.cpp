@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include "app_state.h"
+#include "env/privacy_env.h"
 #include "language.h"
 #include "volume/driver_control.h"
 
@@ -117,7 +118,12 @@ void ShowRegistryError(DWORD code)
     WCHAR msg[256];
     wsprintfW(full, L"注册表访问（读写）失败(错误=%d):\n %s", (int)code, sys ? sys : L"");
     lstrcpynW(msg, full, 256);
-    MessageBoxW(nullptr, msg, L"Veilguard", MB_ICONERROR);
+    // Owned by the Converting dialog while a switch runs (it is topmost and
+    // the shell may be gone), else by the main window: never behind them.
+    HWND owner = g_hConvertingDlg && IsWindow(g_hConvertingDlg) ? g_hConvertingDlg : g_hMainWnd;
+    if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId())
+        owner = nullptr;  // a window of another thread would block this one
+    MessageBoxW(owner, msg, L"Veilguard", MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
     if (sys)
         LocalFree(sys);
 }

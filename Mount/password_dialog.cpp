@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 
 #include "app_state.h"
+#include "msgbox.h"
 #include "language.h"
 #include "resource.h"
 
@@ -25,18 +26,76 @@ void OverwritePasswordEdit(HWND edit)
     SendMessageA(edit, EM_EMPTYUNDOBUFFER, 0, 0);
 }
 
+static const SIZE_T kTextPage = 4096;
+
+WCHAR *AcquirePasswordText(void)
+{
+    void *page = VirtualAlloc(nullptr, kTextPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (page)
+        VirtualLock(page, kTextPage);
+    return static_cast<WCHAR *>(page);
+}
+
+void ReleasePasswordText(WCHAR *page)
+{
+    if (!page)
+        return;
+    SecureZeroMemory(page, kTextPage);
+    VirtualUnlock(page, kTextPage);
+    VirtualFree(page, 0, MEM_RELEASE);
+}
+
+int ReadPasswordEdit(HWND edit, WCHAR *text)
+{
+    // A Unicode edit copies its text straight into the buffer: no copy of
+    // it is left in a conversion buffer of the system.
+    text[0] = 0;
+    int units = GetWindowTextW(edit, text, QDSK_MAX_PASSWORD + 1);
+    return units > 0 ? units : 0;
+}
+
+int ReadPasswordRecord(HWND edit, QdskPassword *record)
+{
+    record->ByteCount = 0;
+    WCHAR *page = AcquirePasswordText();
+    if (!page)
+        return 0;
+    WCHAR *text = page;
+    char *ansi = reinterpret_cast<char *>(page + 128);  // 1792 bytes behind the text
+    int units = ReadPasswordEdit(edit, text);
+    int bytes = units ? WideCharToMultiByte(CP_ACP, 0, text, units, ansi, 1024, nullptr, nullptr) : 0;
+    if (bytes > QDSK_MAX_PASSWORD)
+        bytes = QDSK_MAX_PASSWORD;
+    CopyMemory(record->Bytes, ansi, bytes);
+    record->ByteCount = static_cast<uint32_t>(bytes);
+    ReleasePasswordText(page);
+    return bytes;
+}
+
+int CheckCapsLock(HWND hwnd, BOOL quiet)
+{
+    if (!(GetKeyState(VK_CAPITAL) & 1))
+        return 0;
+    if (!quiet && !SilentMode)
+        MessageBoxW(hwnd, reinterpret_cast<const WCHAR *>(u"警告：Caps Lock 已开启。 这可能导致您输入密码错误。"),
+                    g_szProgramTitle, MB_ICONWARNING);
+    return 1;
+}
+
 int CheckPasswordChars(HWND edit, const QdskPassword *password)
 {
     if (edit) {
         if (GetWindowTextLengthW(edit) > QDSK_MAX_PASSWORD)
             return 0;
-        WCHAR text[QDSK_MAX_PASSWORD + 2];
-        int n = GetWindowTextW(edit, text, QDSK_MAX_PASSWORD + 1);
+        WCHAR *text = AcquirePasswordText();
+        if (!text)
+            return 0;
+        int n = ReadPasswordEdit(edit, text);
         int ok = 1;
         for (int i = 0; i < n; ++i)
             if (text[i] < 32 || text[i] > 126)
                 ok = 0;
-        WipeMemory(text, sizeof(text));
+        ReleasePasswordText(text);
         return ok;
     }
     if (!password || password->ByteCount > QDSK_MAX_PASSWORD)
@@ -97,16 +156,15 @@ static INT_PTR CALLBACK PasswordDlgProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
         if (id != IDOK && id != IDCANCEL)
             return FALSE;
         HWND edit = GetDlgItem(hwnd, IDC_PASSWORD);
-        if (id == IDOK && s_dialogPassword) {
-            char *bytes = reinterpret_cast<char *>(s_dialogPassword->Bytes);
-            GetWindowTextA(edit, bytes, QDSK_MAX_PASSWORD + 1);
-            s_dialogPassword->ByteCount = static_cast<uint32_t>(lstrlenA(bytes));
-        }
+        if (id == IDOK && s_dialogPassword)
+            ReadPasswordRecord(edit, s_dialogPassword);
         OverwritePasswordEdit(edit);
         EndDialog(hwnd, id);
         return TRUE;
     }
     case WM_DESTROY:
+        // However the dialog ends, the edit keeps nothing of the password.
+        OverwritePasswordEdit(GetDlgItem(hwnd, IDC_PASSWORD));
         if (s_tipFont) {
             DeleteObject(s_tipFont);
             s_tipFont = nullptr;

@@ -17,5 +17,18 @@ int CheckPasswordChars(HWND edit, const QdskPassword *password);
 // Overwrites a password edit with 64 letters "X".
 void OverwritePasswordEdit(HWND edit);
 
+// A page of locked memory for the texts of password edits (4096 bytes),
+// wiped when released; null when none can be had.
+WCHAR *AcquirePasswordText(void);
+void ReleasePasswordText(WCHAR *page);
+
+// Reads a password edit as UTF-16 into text (at least 65 units, in such a
+// page); the number of units read.
+int ReadPasswordEdit(HWND edit, WCHAR *text);
+
+// Reads a password edit into the record, converted to the ANSI code page
+// inside a locked page (at most 64 bytes); the byte count.
+int ReadPasswordRecord(HWND edit, QdskPassword *record);
+
 // 1 when Caps Lock is on; unless quiet, a warning box then says so.
 int CheckCapsLock(HWND hwnd, BOOL quiet);

@@ -1,40 +1,42 @@
 // Temporary folders and shell folders: moving them onto the virtual disk when
 // privacy mode is entered and back when it is left.
 //
-// The values are kept in process-wide copies of 260 units between the two
-// switches, nothing of them on disk. All operations return 1 on success and
-// 0 on failure (after a registry error box); callers ignore the result.
+// The normal-mode values are recorded once, before the first one changes
+// (env/normal_record.h), and kept until they were written back: moving onto
+// a drive always starts from the record, so entering again after a kill, a
+// crash or a reboot moves every value onto the drive of that session, and
+// the way back writes exactly what was there before, with its own type. A
+// value that was never recorded is never written. All operations return 1 on
+// success and 0 on failure (after a registry error box).
 #pragma once
 #include <windows.h>
+
+// Record every value the operations below change, before the first one
+// changes: the shell rewrites "Shell Folders" from "User Shell Folders"
+// whenever it hears of an environment change, so a value recorded later
+// could already be a drive's. Missing values are left out (the redirect
+// operations report them).
+void RecordTempFolders(void);
+void RecordShellFolders(void);
 
 int RedirectSystemTemp(WCHAR letter);
 int RedirectUserTemp(WCHAR letter);
 int RedirectUserShellFolders(WCHAR letter);
 int RedirectShellFolders(WCHAR letter);
-int RefreshShellFolderCopies(void);
 int RestoreSystemTemp(void);
 int RestoreUserTemp(void);
 int RestoreUserShellFolders(void);
 int RestoreShellFolders(void);
 
-// Redirects one folder value of an open "Shell Folders" or "User Shell
-// Folders" key: reads it into copy (260 units), or, when it is empty, takes
-// the shell's own folder of that name; then writes the expanded path with
-// the letter as its drive, creating that folder. A value that cannot be read
-// or does not fit the copy is left as it was, after the registry error box,
-// and is not restored later. 1 when the value was redirected.
-int RedirectFolderValue(HKEY key, const WCHAR *name, WCHAR *copy, WCHAR letter);
+// Redirects one folder value of the key open on HKCU\path ("Shell Folders"
+// or "User Shell Folders"): records it, then writes the recorded path
+// expanded with the letter as its drive (the shell's own folder of that name
+// when it is empty), creating that folder. A value that is missing or too
+// long for 260 units is left as it was, after the registry error box. 1 when
+// the value was redirected.
+int RedirectFolderValue(HKEY key, const WCHAR *path, const WCHAR *name, WCHAR letter);
 
-// The copies as they stand, for tests: index 0..9 in the order "Cache",
-// "Cookies", "Desktop", "Favorites", "History", "My Pictures", "NetHood",
-// "Personal", "Recent", "SendTo".
+// Index 0..9 in the order "Cache", "Cookies", "Desktop", "Favorites",
+// "History", "My Pictures", "NetHood", "Personal", "Recent", "SendTo".
 enum { SHELL_FOLDER_COUNT = 10 };
 extern const WCHAR *const g_shellFolderNames[SHELL_FOLDER_COUNT];
-extern WCHAR g_shellFolderCopies[SHELL_FOLDER_COUNT][MAX_PATH];
-extern WCHAR g_userShellFolderCopies[SHELL_FOLDER_COUNT][MAX_PATH];
-extern WCHAR g_systemTempCopy[MAX_PATH], g_systemTmpCopy[MAX_PATH];
-extern WCHAR g_userTempCopy[MAX_PATH], g_userTmpCopy[MAX_PATH];
-
-// Puts every copy back to its start-up state (the table's defaults for
-// "User Shell Folders", empty texts for the others).
-void ResetFolderCopies(void);

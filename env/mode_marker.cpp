@@ -39,3 +39,31 @@ LONG WriteModeMarker(const WCHAR *text)
     RegCloseKey(key);
     return rc;
 }
+
+DWORD ReadUnstoredSwitch(void)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kMarkerKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    DWORD mode = 0, bytes = sizeof(mode), type = 0;
+    if (RegQueryValueExW(key, L"unstored", nullptr, &type, reinterpret_cast<BYTE *>(&mode), &bytes) !=
+            ERROR_SUCCESS ||
+        type != REG_DWORD || (mode != 1 && mode != 2))
+        mode = 0;
+    RegCloseKey(key);
+    return mode;
+}
+
+LONG WriteUnstoredSwitch(DWORD mode)
+{
+    HKEY key;
+    LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, kMarkerKey, 0, nullptr, 0, 0x20007, nullptr, &key, nullptr);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    if (mode)
+        rc = RegSetValueExW(key, L"unstored", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&mode), sizeof(mode));
+    else if ((rc = RegDeleteValueW(key, L"unstored")) == ERROR_FILE_NOT_FOUND)
+        rc = ERROR_SUCCESS;
+    RegCloseKey(key);
+    return rc;
+}

@@ -10,3 +10,9 @@ int ReadModeMarkerIsPrivate(void);
 
 // Writes the marker text; the registry's result.
 LONG WriteModeMarker(const WCHAR *text);
+
+// A registry switch whose leaving staging key has not reached the switch
+// database yet (it failed to, or the switch was cut off): its mode (1 or 2)
+// while that is so, else 0. The next switch stores that key first.
+DWORD ReadUnstoredSwitch(void);
+LONG WriteUnstoredSwitch(DWORD mode);

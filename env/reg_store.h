@@ -18,7 +18,8 @@ const char *SavingColumn(int mode);
 const char *LoadingColumn(int mode);
 
 // Writes the stored hive of the column into file (hidden, system). 1 when the
-// column held data and the whole file was written, else 0 (no file left).
+// column held data and the whole file was written, 0 when it held nothing,
+// -1 when the file could not be written (no file left).
 int LoadRegBackup(const char *column, const WCHAR *file);
 
 // Stores the bytes of file into the column. 0 when the file cannot be opened
@@ -28,23 +29,35 @@ int SaveRegBackup(const char *column, const WCHAR *file);
 // The stored bytes of a value (allocated with malloc, at least 8192 bytes,
 // zero-filled behind the data; release with free) and their count in *size;
 // null when nothing is stored.
-BYTE *LoadRegValue(const char *column, const WCHAR *keyPath, const WCHAR *valueName, DWORD *size);
+BYTE *LoadRegValue(const char *column, HKEY root, const WCHAR *keyPath, const WCHAR *valueName, DWORD *size);
 
 // Stores the bytes of a value, adding its row at the first save. 1 when
 // stored, 0 on an SQL error.
 int SaveRegValue(const char *column, HKEY root, const WCHAR *keyPath, const WCHAR *valueName, const BYTE *data,
                  DWORD size);
 
-// The switch steps, in this order within one switch.
+// The switch steps, in this order within one switch. Hive files are made on
+// the virtual disk and wiped before they are deleted.
 void OpenStagingKeys(void);  // ends the process after an error box
-void RestoreStagingKey(int mode, const WCHAR *file);
+// Loads the arriving mode's stored hive into its staging key, and the
+// leaving mode's into its own (so that the items this switch does not move
+// keep what was stored for them). ERROR_SUCCESS also when nothing was
+// stored yet.
+LONG RestoreStagingKey(int mode, const WCHAR *file);
+LONG PreloadLeavingStagingKey(int mode, const WCHAR *file);
 // 1 when the item ran to its end, 0 when it was skipped or stopped.
 int SwapRegistryItem(const AppRegEntry *entry, int mode);
-// 1 when the leaving mode's staging key reached the database.
-int StoreStagingKey(int mode, const WCHAR *file);
+// Saves the leaving mode's staging key into file and the database.
+// ERROR_SUCCESS (the file wiped and deleted), or the error; on a database
+// failure the file is kept.
+LONG StoreStagingKey(int mode, const WCHAR *file);
 void DeleteStagingKeys(void);
+// FALSE when the leaving mode's staging key is empty.
+BOOL StagingKeyHoldsData(int mode);
 // Closes both staging keys without deleting them (a switch that stopped early).
 void CloseStagingKeys(void);
+// Overwrites a file with zeros, then deletes it.
+void WipeAndDeleteFile(const WCHAR *file);
 
 // Replaces the contents of key with those of the hive file (values, types,
 // sub-keys). ERROR_SUCCESS or the registry's error.

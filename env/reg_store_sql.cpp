@@ -1,7 +1,7 @@
 // The rows of the switch database that hold registry contents. Key paths and
-// value names are bound as parameters in the ANSI code page, so the rows are
-// those the plain statements would write, and an apostrophe in a name is
-// stored like any other character.
+// value names are bound as parameters (an apostrophe in a name is stored
+// like any other character); rows are told apart by root, key path and
+// value name.
 #include "env/reg_store.h"
 
 #include <sqlite3.h>
@@ -30,22 +30,41 @@ static sqlite3_stmt *Prepare(const char *format, const char *column)
     return statement;
 }
 
-// Binds text as its ANSI bytes.
-static bool BindAnsi(sqlite3_stmt *statement, int index, const WCHAR *text)
+// Binds text in the given code page; false when it cannot be bound (or,
+// for the ANSI code page, when a character has no exact ANSI form: such a
+// name was never stored in ANSI as itself).
+static bool BindText(sqlite3_stmt *statement, int index, const WCHAR *text, UINT codePage)
 {
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0)
+    BOOL lossy = FALSE;
+    BOOL *check = codePage == CP_UTF8 ? nullptr : &lossy;
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int bytes = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, check);
+    if (bytes <= 0 || lossy)
         return false;
-    char *ansi = static_cast<char *>(malloc(bytes));
-    if (!ansi)
+    char *narrow = static_cast<char *>(malloc(bytes));
+    if (!narrow)
         return false;
-    WideCharToMultiByte(CP_ACP, 0, text, -1, ansi, bytes, nullptr, nullptr);
-    return sqlite3_bind_text(statement, index, ansi, -1, free) == SQLITE_OK;
+    WideCharToMultiByte(codePage, flags, text, -1, narrow, bytes, nullptr, check);
+    return sqlite3_bind_text(statement, index, narrow, -1, free) == SQLITE_OK;
 }
 
-static bool BindKey(sqlite3_stmt *statement, int first, const WCHAR *keyPath, const WCHAR *valueName)
+// Rows are told apart by root, key path and value name. The names are
+// stored in UTF-8, so different names never share a row; for an ASCII name
+// that is the row the ANSI code page gave it too.
+static bool BindKey(sqlite3_stmt *statement, int first, HKEY root, const WCHAR *keyPath, const WCHAR *valueName,
+                    UINT codePage = CP_UTF8)
 {
-    return BindAnsi(statement, first, keyPath) && BindAnsi(statement, first + 1, valueName);
+    sqlite3_int64 rootValue = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root));
+    return sqlite3_bind_int64(statement, first, rootValue) == SQLITE_OK &&
+           BindText(statement, first + 1, keyPath, codePage) && BindText(statement, first + 2, valueName, codePage);
+}
+
+static bool IsAscii(const WCHAR *text)
+{
+    for (; *text; ++text)
+        if (*text > 0x7F)
+            return false;
+    return true;
 }
 
 int LoadRegBackup(const char *column, const WCHAR *file)
@@ -67,6 +86,8 @@ int LoadRegBackup(const char *column, const WCHAR *file)
             if (!written)
                 DeleteFileW(file);
         }
+        if (!written)
+            written = -1;
     }
     sqlite3_finalize(statement);
     return written;
@@ -126,13 +147,16 @@ int SaveRegBackup(const char *column, const WCHAR *file)
     return stored ? 1 : 0;
 }
 
-BYTE *LoadRegValue(const char *column, const WCHAR *keyPath, const WCHAR *valueName, DWORD *size)
+// The stored bytes of one row, names bound in codePage.
+static BYTE *LoadRow(const char *column, HKEY root, const WCHAR *keyPath, const WCHAR *valueName, DWORD *size,
+                     UINT codePage)
 {
-    sqlite3_stmt *statement = Prepare("select %s from regvalue where keypath = ? and valuename = ?", column);
+    sqlite3_stmt *statement =
+        Prepare("select %s from regvalue where keyroot = ? and keypath = ? and valuename = ?", column);
     if (!statement)
         return nullptr;
     BYTE *out = nullptr;
-    if (BindKey(statement, 1, keyPath, valueName) && sqlite3_step(statement) == SQLITE_ROW) {
+    if (BindKey(statement, 1, root, keyPath, valueName, codePage) && sqlite3_step(statement) == SQLITE_ROW) {
         int bytes = sqlite3_column_bytes(statement, 0);
         if (bytes > 0) {
             // At least the usual 8192 bytes, and as many as were stored.
@@ -148,15 +172,25 @@ BYTE *LoadRegValue(const char *column, const WCHAR *keyPath, const WCHAR *valueN
     return out;
 }
 
+BYTE *LoadRegValue(const char *column, HKEY root, const WCHAR *keyPath, const WCHAR *valueName, DWORD *size)
+{
+    BYTE *out = LoadRow(column, root, keyPath, valueName, size, CP_UTF8);
+    // A non-ASCII name that an earlier version stored in the ANSI code page.
+    if (!out && !(IsAscii(keyPath) && IsAscii(valueName)))
+        out = LoadRow(column, root, keyPath, valueName, size, CP_ACP);
+    return out;
+}
+
 int SaveRegValue(const char *column, HKEY root, const WCHAR *keyPath, const WCHAR *valueName, const BYTE *data,
                  DWORD size)
 {
     if (!g_traceDb || !IsModeColumn(column))
         return 0;
     sqlite3_stmt *find = nullptr;
-    if (sqlite3_prepare_v2(g_traceDb, "select keypath from  regvalue where keypath = ? and valuename = ?", -1, &find,
-                           nullptr) != SQLITE_OK ||
-        !BindKey(find, 1, keyPath, valueName)) {
+    if (sqlite3_prepare_v2(g_traceDb,
+                           "select keypath from  regvalue where keyroot = ? and keypath = ? and valuename = ?", -1,
+                           &find, nullptr) != SQLITE_OK ||
+        !BindKey(find, 1, root, keyPath, valueName)) {
         sqlite3_finalize(find);
         return 0;
     }
@@ -166,10 +200,9 @@ int SaveRegValue(const char *column, HKEY root, const WCHAR *keyPath, const WCHA
         return 0;
     if (rc == SQLITE_DONE) {
         sqlite3_stmt *insert = nullptr;
-        sqlite3_int64 rootValue = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(root));
         bool bound = sqlite3_prepare_v2(g_traceDb, "insert into regvalue (keyroot,keypath,valuename) values (?,?,?) ",
                                         -1, &insert, nullptr) == SQLITE_OK &&
-                     sqlite3_bind_int64(insert, 1, rootValue) == SQLITE_OK && BindKey(insert, 2, keyPath, valueName);
+                     BindKey(insert, 1, root, keyPath, valueName);
         if (!bound) {
             sqlite3_finalize(insert);
             return 0;
@@ -177,11 +210,12 @@ int SaveRegValue(const char *column, HKEY root, const WCHAR *keyPath, const WCHA
         if (!StepOnce(insert))
             return 0;
     }
-    sqlite3_stmt *update = Prepare("update regvalue set %s = ? where keypath = ? and valuename = ?", column);
+    sqlite3_stmt *update =
+        Prepare("update regvalue set %s = ? where keyroot = ? and keypath = ? and valuename = ?", column);
     if (!update)
         return 0;
     if (sqlite3_bind_blob(update, 1, data, static_cast<int>(size), SQLITE_STATIC) != SQLITE_OK ||
-        !BindKey(update, 2, keyPath, valueName)) {
+        !BindKey(update, 2, root, keyPath, valueName)) {
         sqlite3_finalize(update);
         return 0;
     }

@@ -5,9 +5,7 @@
 
 #include <commctrl.h>
 #include <sqlite3.h>
-#include <stdlib.h>
 
-#include "Mount/app_state.h"
 #include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "common/token_privileges.h"
@@ -41,10 +39,14 @@ static INT_PTR CALLBACK ConvertingDlgProc(HWND dialog, UINT msg, WPARAM wParam, 
 
 // The switch runs no message loop: the dialog is painted when it appears and
 // the bar whenever it moves.
-static void ShowConvertingDialog(int itemCount)
+static void ShowConvertingDialog(HWND owner, int itemCount)
 {
+    // The switch pumps no messages: an owner of another thread would wait
+    // on this one (and this one on it) when the dialog is activated.
+    if (owner && GetWindowThreadProcessId(owner, nullptr) != GetCurrentThreadId())
+        owner = nullptr;
     if (!g_hConvertingDlg)
-        g_hConvertingDlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MOUNT_DLG), g_hMainWnd,
+        g_hConvertingDlg = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MOUNT_DLG), owner,
                                               ConvertingDlgProc, 0);
     if (!g_hConvertingDlg)
         return;
@@ -83,34 +85,126 @@ static void CloseSwitchDatabase(void)
     g_traceDb = nullptr;
 }
 
-void SwitchRegistryState(int mode)
+// The hive file's name at the root of the virtual disk: hives hold a mode's
+// registry contents and never touch the real disk. One name, so that a hive
+// kept by a failed store is replaced by the next one.
+static bool HiveFileOnDrive(WCHAR *hive)
 {
+    if (!g_redirectionDrive[0])
+        return false;
+    wsprintfW(hive, L"%c:\\switch.hiv", g_redirectionDrive[0]);
+    DeleteFileW(hive);  // the hive calls want a new file
+    return true;
+}
+
+// True when the switch database takes writes now (not read-only, not
+// locked): a switch that could not store what it moves does not start.
+static bool SwitchDatabaseWritable(void)
+{
+    if (sqlite3_exec(g_traceDb, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    return sqlite3_exec(g_traceDb, "commit", nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+static void EndSwitch(void)
+{
+    SetPrivilege(L"SeRestorePrivilege", FALSE);
+    SetPrivilege(L"SeBackupPrivilege", FALSE);
+    CloseSwitchDatabase();
+}
+
+// Stores the leaving staging key of a switch that did not store it, so that
+// nothing of it is lost before the next switch starts from clean staging
+// keys. ERROR_SUCCESS when there was none or it is stored now.
+static LONG StoreUnstoredSwitch(const WCHAR *hive)
+{
+    DWORD unstored = ReadUnstoredSwitch();
+    if (!unstored)
+        return ERROR_SUCCESS;
+    // A staging key that holds nothing (gone, or never filled) must not
+    // replace what the database holds.
+    if (StagingKeyHoldsData(static_cast<int>(unstored))) {
+        LONG rc = StoreStagingKey(static_cast<int>(unstored), hive);
+        if (rc != ERROR_SUCCESS)
+            return rc;
+    }
+    LONG rc = WriteUnstoredSwitch(0);
+    if (rc != ERROR_SUCCESS)
+        return rc;
+    DeleteStagingKeys();
+    OpenStagingKeys();
+    return ERROR_SUCCESS;
+}
+
+int SwitchRegistryState(int mode, HWND owner)
+{
+    // Each direction runs once: entering only from normal mode, leaving only
+    // from privacy mode, however often the session flows ask.
+    if ((ReadModeMarkerIsPrivate() != 0) != (mode == 2))
+        return 1;
+
     SetPrivilege(L"SeRestorePrivilege", TRUE);
     SetPrivilege(L"SeBackupPrivilege", TRUE);
 
-    // The marker is set before any item moves; when it is set already, the
-    // items are in their privacy-mode state.
-    if (mode == 1) {
-        if (ReadModeMarkerIsPrivate())
-            return;
-        WriteModeMarker(L"inPrivate");
-    }
-
+    // Everything the switch needs is opened before the marker and the
+    // items change. Staging keys left by a switch that was cut off before
+    // anything moved (or after it was stored) hold nothing to keep.
+    if (!ReadUnstoredSwitch())
+        DeleteStagingKeys();
     OpenStagingKeys();
     if (OpenSwitchDatabase(g_redirectionDrive) != SQLITE_OK) {
         CloseStagingKeys();
-        return;
+        EndSwitch();
+        ShowRegistryError(ERROR_OPEN_FAILED);
+        return 0;
+    }
+    if (!SwitchDatabaseWritable()) {
+        CloseStagingKeys();
+        EndSwitch();
+        ShowRegistryError(ERROR_WRITE_PROTECT);
+        return 0;
+    }
+    WCHAR hive[MAX_PATH];
+    if (!HiveFileOnDrive(hive)) {
+        DWORD error = GetLastError();
+        CloseStagingKeys();
+        EndSwitch();
+        ShowRegistryError(error ? error : ERROR_PATH_NOT_FOUND);
+        return 0;
+    }
+    // A store that failed before keeps its staging key until it succeeds;
+    // until then no switch starts.
+    LONG rc = StoreUnstoredSwitch(hive);
+    if (rc == ERROR_SUCCESS)
+        rc = RestoreStagingKey(mode, hive);
+    if (rc == ERROR_SUCCESS)
+        rc = PreloadLeavingStagingKey(mode, hive);
+    if (rc != ERROR_SUCCESS) {
+        // The stored contents stay in the database; nothing has moved.
+        if (!ReadUnstoredSwitch())
+            DeleteStagingKeys();
+        else
+            CloseStagingKeys();
+        EndSwitch();
+        ShowRegistryError(rc);
+        return 0;
+    }
+    // From here the leaving staging key holds the only copy of what moves
+    // until it is stored.
+    if (mode == 1)
+        rc = WriteModeMarker(L"inPrivate");
+    if (rc == ERROR_SUCCESS)
+        rc = WriteUnstoredSwitch(static_cast<DWORD>(mode));
+    if (rc != ERROR_SUCCESS) {
+        if (mode == 1)
+            WriteModeMarker(L"inpublic");
+        DeleteStagingKeys();
+        EndSwitch();
+        ShowRegistryError(rc);
+        return 0;
     }
 
-    WCHAR tempFolder[MAX_PATH], hive[MAX_PATH];
-    if (!GetTempPathW(MAX_PATH, tempFolder) || !GetTempFileNameW(tempFolder, L"REG", 0, hive)) {
-        ShowRegistryError(0);
-        exit(1);
-    }
-    DeleteFileW(hive);  // the hive calls want a new file
-
-    RestoreStagingKey(mode, hive);
-    ShowConvertingDialog(g_regItemCount);
+    ShowConvertingDialog(owner, g_regItemCount);
     for (INT32 i = 0; i < g_regItemCount; ++i) {
         if (SwapRegistryItem(g_regItems[i], mode)) {
             OutputDebugStringW(L".");
@@ -118,15 +212,26 @@ void SwitchRegistryState(int mode)
         }
     }
     CloseConvertingDialog();
-    StoreStagingKey(mode, hive);
-    DeleteStagingKeys();
 
-    SetPrivilege(L"SeRestorePrivilege", FALSE);
-    SetPrivilege(L"SeBackupPrivilege", FALSE);
-    CloseSwitchDatabase();
+    int done = 1;
+    // The staging keys go only once the record of the unstored switch is
+    // gone: until then the next switch stores them again.
+    if ((rc = StoreStagingKey(mode, hive)) == ERROR_SUCCESS && (rc = WriteUnstoredSwitch(0)) == ERROR_SUCCESS) {
+        DeleteStagingKeys();
+    } else {
+        // The staging keys and the hive stay; the next switch stores them.
+        CloseStagingKeys();
+        ShowRegistryError(rc);
+        done = 0;
+    }
+    EndSwitch();
 
     if (mode == 2) {
-        WriteModeMarker(L"inpublic");
+        if ((rc = WriteModeMarker(L"inpublic")) != ERROR_SUCCESS) {
+            ShowRegistryError(rc);
+            done = 0;
+        }
         EmptyClipboardContents();
     }
+    return done;
 }

@@ -12,11 +12,73 @@ static const WCHAR kPrivateStaging[] = L"Software\\Tessaline\\Veilguard\\private
 
 static HKEY s_publicKey, s_privateKey;
 
+// Items a switch could not move keep the leaving mode's contents: the next
+// switch back must not take those for the other mode's. They are listed
+// under the program's key until then.
+static const WCHAR kUnswitched[] = L"Software\\Tessaline\\Veilguard\\unswitched";
+
+static bool UnswitchedName(const AppRegEntry *entry, WCHAR *name, int size)
+{
+    if (lstrlenW(entry->subkey) + (entry->item ? lstrlenW(entry->item) : 0) + 16 > size)
+        return false;
+    wsprintfW(name, L"%lu|%s|%s", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(entry->root) & 0xFFFFFFFFu),
+              entry->subkey, entry->item ? entry->item : L"");
+    return true;
+}
+
+static void NoteUnswitchedItem(const AppRegEntry *entry, int mode)
+{
+    WCHAR name[2048];
+    HKEY key;
+    if (!UnswitchedName(entry, name, 2048) ||
+        RegCreateKeyExW(HKEY_CURRENT_USER, kUnswitched, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+        return;
+    DWORD value = static_cast<DWORD>(mode);
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof(value));
+    RegCloseKey(key);
+}
+
+// True (and the note is dropped) when the switch of the other mode left the
+// item where it was: it holds this switch's arriving contents already.
+static bool TakeUnswitchedItem(const AppRegEntry *entry, int mode)
+{
+    WCHAR name[2048];
+    HKEY key;
+    if (!UnswitchedName(entry, name, 2048) ||
+        RegOpenKeyExW(HKEY_CURRENT_USER, kUnswitched, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD value = 0, bytes = sizeof(value);
+    bool left = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &bytes) ==
+                    ERROR_SUCCESS &&
+                value == static_cast<DWORD>(3 - mode);
+    if (left)
+        RegDeleteValueW(key, name);
+    RegCloseKey(key);
+    return left;
+}
+
 // The staging key of the mode being left and of the one arriving.
 static const WCHAR *LeavingStaging(int mode) { return mode == 1 ? kPublicStaging : kPrivateStaging; }
 static const WCHAR *ArrivingStaging(int mode) { return mode == 1 ? kPrivateStaging : kPublicStaging; }
 static HKEY LeavingKey(int mode) { return mode == 1 ? s_publicKey : s_privateKey; }
 static HKEY ArrivingKey(int mode) { return mode == 1 ? s_privateKey : s_publicKey; }
+
+// Where an item's key waits in a staging key: "<staging>\<subkey>" for the
+// current user's keys (the layout every stored hive has), with the root's
+// name in between for the other roots, so that the same sub-key under two
+// roots never shares one place.
+static bool StagingPath(const WCHAR *staging, const AppRegEntry *entry, WCHAR *out, int size)
+{
+    const WCHAR *root = entry->root == HKEY_LOCAL_MACHINE ? L"HKEY_LOCAL_MACHINE\\"
+                        : entry->root == HKEY_USERS       ? L"HKEY_USERS\\"
+                        : entry->root == HKEY_CURRENT_USER ? L""
+                                                           : nullptr;
+    if (!root || lstrlenW(staging) + lstrlenW(root) + lstrlenW(entry->subkey) + 2 > size)
+        return false;
+    wsprintfW(out, L"%s\\%s%s", staging, root, entry->subkey);
+    return true;
+}
 
 void OpenStagingKeys(void)
 {
@@ -31,28 +93,74 @@ void OpenStagingKeys(void)
     }
 }
 
-void RestoreStagingKey(int mode, const WCHAR *file)
+// Overwrites a file's bytes with zeros before deleting it: a hive holds a
+// mode's registry contents.
+void WipeAndDeleteFile(const WCHAR *file)
 {
-    if (LoadRegBackup(LoadingColumn(mode), file))
-        RestoreKeyFromHive(ArrivingKey(mode), file);
-    // The hive holds the other mode's registry contents: it must not stay on
-    // the real disk.
+    HANDLE h = CreateFileW(file, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        LARGE_INTEGER size;
+        if (GetFileSizeEx(h, &size)) {
+            static const BYTE zeros[4096] = {};
+            for (LONGLONG left = size.QuadPart; left > 0;) {
+                DWORD chunk = left > LONGLONG(sizeof(zeros)) ? DWORD(sizeof(zeros)) : DWORD(left), put = 0;
+                if (!WriteFile(h, zeros, chunk, &put, nullptr) || put == 0)
+                    break;
+                left -= put;
+            }
+            FlushFileBuffers(h);
+        }
+        CloseHandle(h);
+    }
+    SetFileAttributesW(file, FILE_ATTRIBUTE_NORMAL);
     DeleteFileW(file);
 }
 
-int StoreStagingKey(int mode, const WCHAR *file)
+// Loads the stored hive of the column into key. ERROR_SUCCESS also when the
+// column holds nothing yet.
+static LONG LoadStagingKey(HKEY key, const char *column, const WCHAR *file)
+{
+    int loaded = LoadRegBackup(column, file);
+    LONG rc = loaded < 0 ? ERROR_WRITE_FAULT : ERROR_SUCCESS;
+    if (loaded > 0)
+        rc = RestoreKeyFromHive(key, file);
+    WipeAndDeleteFile(file);
+    return rc;
+}
+
+LONG RestoreStagingKey(int mode, const WCHAR *file)
+{
+    return LoadStagingKey(ArrivingKey(mode), LoadingColumn(mode), file);
+}
+
+LONG PreloadLeavingStagingKey(int mode, const WCHAR *file)
+{
+    return LoadStagingKey(LeavingKey(mode), SavingColumn(mode), file);
+}
+
+LONG StoreStagingKey(int mode, const WCHAR *file)
 {
     DeleteFileW(file);
     LONG rc = RegSaveKeyW(LeavingKey(mode), file, nullptr);
     if (rc != ERROR_SUCCESS)
-        ShowRegistryError(rc);
-    int stored = SaveRegBackup(SavingColumn(mode), file);
-    if (rc == ERROR_SUCCESS && !stored) {
+        return rc;
+    if (!SaveRegBackup(SavingColumn(mode), file)) {
+        // The hive stays beside the database for whoever recovers it; the
+        // staging key stays too, and the next switch stores it first.
         OutputDebugStringW(L"The registry snapshot did not reach the switch database.");
-        ShowRegistryError(ERROR_WRITE_FAULT);
+        return ERROR_WRITE_FAULT;
     }
-    DeleteFileW(file);
-    return stored;
+    WipeAndDeleteFile(file);
+    return ERROR_SUCCESS;
+}
+
+BOOL StagingKeyHoldsData(int mode)
+{
+    DWORD subkeys = 0, values = 0;
+    if (RegQueryInfoKeyW(LeavingKey(mode), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return TRUE;  // unknown: store it, which keeps whatever it holds
+    return subkeys + values > 0;
 }
 
 void CloseStagingKeys(void)
@@ -109,14 +217,19 @@ static int SwapValue(const AppRegEntry *entry, int mode)
     free(current);
     if (!saved) {
         RegCloseKey(key);
+        NoteUnswitchedItem(entry, mode);
         return 0;
     }
     DWORD loadedSize = 0;
-    BYTE *loaded = LoadRegValue(LoadingColumn(mode), entry->subkey, entry->item, &loadedSize);
+    BYTE *loaded = LoadRegValue(LoadingColumn(mode), entry->root, entry->subkey, entry->item, &loadedSize);
     // Never saved for the arriving mode: the value stays, emptied.
-    RegSetValueExW(key, entry->item, 0, type, loaded, loaded ? loadedSize : 0);
+    LONG rc = RegSetValueExW(key, entry->item, 0, type, loaded, loaded ? loadedSize : 0);
     free(loaded);
     RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) {
+        ShowRegistryError(rc);
+        return 0;
+    }
     return 1;
 }
 
@@ -132,27 +245,38 @@ static bool KeyExists(HKEY root, const WCHAR *path)
 static int SwapKey(const AppRegEntry *entry, int mode)
 {
     WCHAR leaving[1024], arriving[1024];
-    if (lstrlenW(entry->subkey) + 48 > 1024)
+    if (!StagingPath(LeavingStaging(mode), entry, leaving, 1024) ||
+        !StagingPath(ArrivingStaging(mode), entry, arriving, 1024))
         return 0;
-    wsprintfW(leaving, L"%s\\%s", LeavingStaging(mode), entry->subkey);
-    wsprintfW(arriving, L"%s\\%s", ArrivingStaging(mode), entry->subkey);
 
+    // The leaving staging key starts from the stored hive: the item's copy
+    // there is replaced by what the application has now (nothing, when it
+    // has no key any more).
+    LONG gone = SHDeleteKeyW(HKEY_CURRENT_USER, leaving);
+    if (gone != ERROR_SUCCESS && gone != ERROR_FILE_NOT_FOUND) {
+        NoteUnswitchedItem(entry, mode);
+        ShowRegistryError(gone);
+        return 0;
+    }
     // The application's current contents go to the leaving staging key; a
     // key the application has not made has nothing to save.
     if (KeyExists(entry->root, entry->subkey)) {
         HKEY saved;
         LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, leaving, 0, nullptr, 0, 0x20007, nullptr, &saved, nullptr);
         if (rc != ERROR_SUCCESS) {
+            NoteUnswitchedItem(entry, mode);
             ShowRegistryError(rc);
             return 0;
         }
         rc = SHCopyKeyW(entry->root, entry->subkey, saved, 0);
         RegCloseKey(saved);
+        if (rc == ERROR_SUCCESS)
+            rc = SHDeleteKeyW(entry->root, entry->subkey);
         if (rc != ERROR_SUCCESS) {
+            NoteUnswitchedItem(entry, mode);
             ShowRegistryError(rc);
             return 0;
         }
-        SHDeleteKeyW(entry->root, entry->subkey);
     } else if (!KeyExists(HKEY_CURRENT_USER, arriving)) {
         return 1;  // nothing in either mode
     }
@@ -178,7 +302,7 @@ static int SwapKey(const AppRegEntry *entry, int mode)
 
 int SwapRegistryItem(const AppRegEntry *entry, int mode)
 {
-    if (!entry || entry->aid == 0 || !entry->subkey || !IsAppIdPresent(entry->aid))
+    if (!entry || entry->aid == 0 || !entry->subkey || !IsAppIdPresent(entry->aid) || TakeUnswitchedItem(entry, mode))
         return 0;
     return entry->item ? SwapValue(entry, mode) : SwapKey(entry, mode);
 }

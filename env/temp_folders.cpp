@@ -1,14 +1,11 @@
 // TEMP and TMP of the machine and of the user, moved onto the virtual disk
-// and back.
+// and back. The values they replace are kept in the normal-mode record, and
+// that record is what the move starts from and what the way back writes.
 #include "env/env_folders.h"
 
-#include <shlobj.h>
-
 #include "Mount/msgbox.h"
+#include "env/normal_record.h"
 #include "env/reg_text.h"
-
-WCHAR g_systemTempCopy[MAX_PATH], g_systemTmpCopy[MAX_PATH];
-WCHAR g_userTempCopy[MAX_PATH], g_userTmpCopy[MAX_PATH];
 
 static const WCHAR kSystemEnvironment[] = L"System\\CurrentControlSet\\Control\\Session Manager\\Environment";
 static const WCHAR kUserEnvironment[] = L"Environment";
@@ -18,16 +15,35 @@ static LONG OpenEnvironment(HKEY root, const WCHAR *path, REGSAM access, HKEY *k
     return RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, key, nullptr);
 }
 
-// Saves TEMP and TMP into the copies, then writes TEMP's expanded path with
-// the letter as both values. ERROR_SUCCESS or the first error.
-static LONG RedirectTempValues(HKEY key, WCHAR *tempCopy, WCHAR *tmpCopy, WCHAR letter)
+static void RecordTemp(HKEY root, const WCHAR *path)
 {
-    LONG rc = ReadTextValue(key, L"TEMP", tempCopy);
+    HKEY key;
+    if (RegOpenKeyExW(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RecordValue(key, root, path, L"TEMP");
+    RecordValue(key, root, path, L"TMP");
+    RegCloseKey(key);
+}
+
+void RecordTempFolders(void)
+{
+    RecordTemp(HKEY_LOCAL_MACHINE, kSystemEnvironment);
+    RecordTemp(HKEY_CURRENT_USER, kUserEnvironment);
+}
+
+// Records TEMP and TMP (once), then writes the recorded TEMP's expanded path
+// with the letter as both values. ERROR_SUCCESS or the first error.
+static LONG RedirectTempValues(HKEY key, HKEY root, const WCHAR *path, WCHAR letter)
+{
+    LONG rc = RecordValue(key, root, path, L"TEMP");
     if (rc == ERROR_SUCCESS)
-        rc = ReadTextValue(key, L"TMP", tmpCopy);
-    WCHAR target[MAX_PATH];
+        rc = RecordValue(key, root, path, L"TMP");
+    WCHAR temp[MAX_PATH], target[MAX_PATH];
+    DWORD type = 0;
     if (rc == ERROR_SUCCESS)
-        rc = ExpandOntoDrive(tempCopy, letter, target);
+        rc = RecordedText(root, path, L"TEMP", temp, &type);
+    if (rc == ERROR_SUCCESS)
+        rc = ExpandOntoDrive(temp, letter, target);
     if (rc == ERROR_SUCCESS)
         rc = WriteTextValue(key, L"TEMP", REG_EXPAND_SZ, target);
     if (rc == ERROR_SUCCESS)
@@ -35,7 +51,7 @@ static LONG RedirectTempValues(HKEY key, WCHAR *tempCopy, WCHAR *tmpCopy, WCHAR 
     return rc;
 }
 
-static int RedirectTemp(HKEY root, const WCHAR *path, WCHAR *tempCopy, WCHAR *tmpCopy, WCHAR letter)
+static int RedirectTemp(HKEY root, const WCHAR *path, WCHAR letter)
 {
     HKEY key;
     LONG rc = OpenEnvironment(root, path, 0x20007, &key);
@@ -43,7 +59,7 @@ static int RedirectTemp(HKEY root, const WCHAR *path, WCHAR *tempCopy, WCHAR *tm
         ShowRegistryError(rc);
         return 0;
     }
-    rc = RedirectTempValues(key, tempCopy, tmpCopy, letter);
+    rc = RedirectTempValues(key, root, path, letter);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
         ShowRegistryError(rc);
@@ -53,52 +69,33 @@ static int RedirectTemp(HKEY root, const WCHAR *path, WCHAR *tempCopy, WCHAR *tm
     return 1;
 }
 
-int RedirectSystemTemp(WCHAR letter)
-{
-    return RedirectTemp(HKEY_LOCAL_MACHINE, kSystemEnvironment, g_systemTempCopy, g_systemTmpCopy, letter);
-}
+int RedirectSystemTemp(WCHAR letter) { return RedirectTemp(HKEY_LOCAL_MACHINE, kSystemEnvironment, letter); }
 
-int RedirectUserTemp(WCHAR letter)
-{
-    return RedirectTemp(HKEY_CURRENT_USER, kUserEnvironment, g_userTempCopy, g_userTmpCopy, letter);
-}
+int RedirectUserTemp(WCHAR letter) { return RedirectTemp(HKEY_CURRENT_USER, kUserEnvironment, letter); }
 
-// Writes both values; every failure is shown and the next step is tried.
-static void RestoreTemp(HKEY root, const WCHAR *path, const WCHAR *temp, const WCHAR *tmp)
+// Writes back what the record holds of both values; every failure is shown,
+// keeps its value in the record and the next step is tried.
+static int RestoreTemp(HKEY root, const WCHAR *path)
 {
     HKEY key;
-    LONG rc = OpenEnvironment(root, path, 0x20006, &key);
+    LONG rc = OpenEnvironment(root, path, 0x20007, &key);
+    int restored = 0;
     if (rc != ERROR_SUCCESS) {
         ShowRegistryError(rc);
     } else {
-        if ((rc = WriteTextValue(key, L"TEMP", REG_EXPAND_SZ, temp)) != ERROR_SUCCESS)
-            ShowRegistryError(rc);
-        if ((rc = WriteTextValue(key, L"TMP", REG_EXPAND_SZ, tmp)) != ERROR_SUCCESS)
-            ShowRegistryError(rc);
+        restored = 1;
+        static const WCHAR *const kNames[] = {L"TEMP", L"TMP"};
+        for (const WCHAR *name : kNames)
+            if ((rc = RestoreRecordedValue(key, root, path, name)) != ERROR_SUCCESS) {
+                ShowRegistryError(rc);
+                restored = 0;
+            }
         RegCloseKey(key);
     }
     BroadcastEnvironmentChange(SMTO_ABORTIFHUNG, 5000);
+    return restored;
 }
 
-int RestoreSystemTemp(void)
-{
-    if (!g_systemTempCopy[0])
-        lstrcpyW(g_systemTempCopy, L"%systemroot%\\temp");
-    if (!g_systemTmpCopy[0])
-        lstrcpyW(g_systemTmpCopy, L"%systemroot%\\temp");
-    RestoreTemp(HKEY_LOCAL_MACHINE, kSystemEnvironment, g_systemTempCopy, g_systemTmpCopy);
-    return 1;
-}
+int RestoreSystemTemp(void) { return RestoreTemp(HKEY_LOCAL_MACHINE, kSystemEnvironment); }
 
-int RestoreUserTemp(void)
-{
-    static const WCHAR kUserTemp[] = L"%userprofile%\\temp";
-    RestoreTemp(HKEY_CURRENT_USER, kUserEnvironment, kUserTemp, kUserTemp);
-    // The user's programs find their temporary folder there from now on;
-    // it must exist, or they cannot make temporary files.
-    WCHAR folder[MAX_PATH];
-    DWORD n = ExpandEnvironmentStringsW(kUserTemp, folder, MAX_PATH);
-    if (n > 0 && n <= MAX_PATH && GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES)
-        SHCreateDirectoryExW(nullptr, folder, nullptr);
-    return 1;
-}
+int RestoreUserTemp(void) { return RestoreTemp(HKEY_CURRENT_USER, kUserEnvironment); }

@@ -7,7 +7,7 @@
 #include <shlwapi.h>
 #include <winioctl.h>
 
-#include "Mount/app_state.h"
+#include "Mount/language.h"
 #include "Mount/msgbox.h"
 #include "crypto/crypto_context.h"
 #include "crypto/random_pool.h"
@@ -127,6 +127,7 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
     uint8_t header[VOLUME_HEADER_SIZE] = {};
     QdskCryptoContext *context = nullptr;
     DWORD lastError = 0;
+    bool primaryDone = false, backupFailed = false;
 
     do {
         char openPath[MAX_PATH + 8];
@@ -199,6 +200,8 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
         uint64_t offset = locations[found];
         bool backupWritten = false;
         for (;;) {
+            if (backupWritten)
+                primaryDone = true;
             for (int pass = 0; pass < PASSWORD_CHANGE_PASSES && result == 0; ++pass) {
                 // The last pass draws its salt after a deep poll.
                 result = BuildVolumeHeader(false, header, context->algorithm, context->modeId, newPassword,
@@ -213,8 +216,20 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
             }
             if (result != 0 || backupWritten || context->oldFormat)
                 break;
+            // The backup lies (size - 128 KiB) behind the header: a container
+            // too small for one, or a header whose backup would lie past the
+            // end, has none, and nothing is written outside the container.
+            if (size < kBackupAreaSize || offset > size - kBackupAreaSize - VOLUME_HEADER_SIZE ||
+                offset + (size - kBackupAreaSize) > size - VOLUME_HEADER_SIZE)
+                break;
             offset += size - kBackupAreaSize;
             backupWritten = true;
+        }
+        if (result != 0 && primaryDone) {
+            // The header already needs the new password; only its backup
+            // still holds the old one. That is what the user is told.
+            backupFailed = true;
+            result = 0;
         }
     } while (false);
 
@@ -231,6 +246,8 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
         StopRandomPool();
     SetLastError(lastError);
 
+    if (backupFailed && !SilentMode)
+        MessageBoxW(owner, GetString("BACKUP_HEADER_FAILED"), GetString("VGRD"), MB_ICONWARNING);
     if (result != 0) {
         bool quietDenied = device && result == 1 && lastError == ERROR_ACCESS_DENIED && IsUacEnabled();
         if (!quietDenied)

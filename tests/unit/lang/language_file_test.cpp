@@ -27,6 +27,7 @@ const char *const kStringKeys[] = {
     "ADMINISTRATOR",
     // Keys the program shows that need a readable text too.
     "ERR_NOT_ENOUGH_RANDOM_DATA", "SYS_AUTOMOUNT_DISABLED", "SYS_ASSIGN_DRIVE_LETTER", "ERR_ACCESS_DENIED",
+    "DRIVE_GONE", "BACKUP_HEADER_FAILED",
 };
 
 const char *const kControlKeys[] = {

@@ -4,10 +4,17 @@
 // and shell folders, so they run alone (and put everything back).
 #include "gtest_wine.h"
 
+#include <map>
+
+#include <dbt.h>
+
+#include "Mount/app_state.h"
 #include "Mount/language.h"
+#include "Mount/main_window.h"
 #include "env/mode_marker.h"
 #include "env/privacy_env.h"
 #include "env/reg_store.h"
+#include "env/sqlite_win32.h"
 #include "redirect/redirect_rules.h"
 #include "switch_test_support.h"
 #include "wine/volume/volume_support.h"
@@ -243,13 +250,16 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_TRUE(boxes.empty());
 
-    // Everything is back, but the user's TEMP and TMP, which take the
-    // standard folder (made if missing).
-    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP")), "%SystemRoot%\\VgSysTemp");
-    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP")), "%SystemRoot%\\VgSysTmp");
-    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), "%userprofile%\\temp");
-    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TMP")), "%userprofile%\\temp");
-    EXPECT_TRUE(FolderExists(Expand(L"%userprofile%\\temp")));
+    // Leaving again (a logoff that retries the dismount, the end of the
+    // session) changes nothing: the privacy-mode contents stay stored.
+    boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_TRUE(boxes.empty());
+
+    // Everything is back exactly as it was, with its own type.
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TEMP"), Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTemp"));
+    EXPECT_EQ(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP"), Text(REG_EXPAND_SZ, L"%SystemRoot%\\VgSysTmp"));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTmp"));
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
                   Text(REG_EXPAND_SZ, userSeed[i]));
@@ -257,7 +267,10 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
             << Utf8(g_shellFolderNames[i]);
     }
     EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
-    EXPECT_TRUE(FileExists(appBackup));
+    EXPECT_FALSE(FileExists(appBackup)) << "the backup goes once the file is back";
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\normal\\HKEY_CURRENT_USER\\Environment"),
+              0)
+        << "the record forgets what it gave back";
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"Big"), big);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"O'Brien's")), "quoted");
@@ -276,6 +289,9 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(Utf8(text), "inpublic");
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\private"), -1);
 
+    // A change made in normal mode between two sessions is kept.
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\moved\\cache\r\n"));
+
     // The next session finds its privacy-mode contents again, whole keys
     // with their types and sub-keys.
     boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
@@ -287,24 +303,27 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub"), -1);
     RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\moved\\cache");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
 }
 
 TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
 {
     WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"x"));
     ASSERT_TRUE(LoadTestTables());
-    // Leaving in a run that never entered: no drive, so the registry items
-    // and the marker stay; "User Shell Folders" takes the defaults.
+    SeedEnvironment();
+    // Leaving in a run that never entered: nothing was recorded, so nothing
+    // is written (no defaults), and without a drive the items stay.
     BindRedirectionDrive(nullptr, nullptr);
     std::vector<Box> boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop"),
-              Text(REG_EXPAND_SZ, L"%USERPROFILE%\\\x684C\x9762"));
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
+                  Text(REG_EXPAND_SZ, userSeed[i]));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "x");
-    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate"), -1);
-    ResetFolderCopies();
+    EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate", nullptr).exists);
 
-    SeedEnvironment();
     // One shell folder missing, one too long for the copies, one empty.
     WriteValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood", RegValue());
     WCHAR longPath[400] = L"%USERPROFILE%\\";
@@ -313,8 +332,8 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
     longPath[300] = 0;
     WriteValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent", Text(REG_EXPAND_SZ, longPath));
     WriteValue(HKEY_CURRENT_USER, kShellFolders, L"Favorites", Text(REG_SZ, L""));
-    // The settings file was switched in an earlier session whose backup
-    // stays the one to go back to.
+    // A backup an earlier version left from its first session is not the
+    // file as it is now: it is made afresh.
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\current\r\n"));
     ASSERT_TRUE(WriteText(appBackup, "[paths]\r\ncache=C:\\before-first-switch\r\n"));
 
@@ -329,10 +348,10 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
         EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kShellFolders, g_shellFolderNames[i])), OnDrive(userSeed[i], 'V'))
             << Utf8(g_shellFolderNames[i]);
     }
-    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\before-first-switch");
+    EXPECT_EQ(IniValue(appBackup, L"paths", L"cache"), "C:\\current");
 
     RunAnswering([] { LeavePrivacyEnvironment(); });
-    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\before-first-switch");
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\current");
     // The values left alone on entering are not overwritten on leaving.
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
@@ -388,18 +407,124 @@ TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
 }
 
 // Runs in the child process of KilledSessionLosesNothing: enters privacy
-// mode and is killed without leaving it.
+// mode, or only moves the locations (VGSW_KILLAT=folders: killed before the
+// marker is written), and is killed without leaving it.
 TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
 {
-    WCHAR db[MAX_PATH];
+    WCHAR db[MAX_PATH], killAt[32] = {0};
     ASSERT_TRUE(GetEnvironmentVariableW(L"VGSW_DB", db, MAX_PATH));
+    GetEnvironmentVariableW(L"VGSW_KILLAT", killAt, 32);
     ASSERT_EQ(OpenTraceDatabase(db), 1);
     ASSERT_TRUE(LoadApplications() && LoadRegistryItems() && LoadProfiles());
     sqlite3_close(g_traceDb);
     g_traceDb = nullptr;
-    EnterPrivacyEnvironment(L'V');
+    if (lstrcmpW(killAt, L"folders") == 0) {
+        RecordTempFolders();
+        RecordShellFolders();
+        RedirectSystemTemp(L'V');
+        RedirectUserTemp(L'V');
+        RedirectUserShellFolders(L'V');
+        RedirectShellFolders(L'V');
+        RedirectAppProfiles(L'V');
+    } else {
+        EnterPrivacyEnvironment(L'V');
+    }
     TerminateProcess(GetCurrentProcess(), 9);
 }
+
+namespace {
+
+// Every value of a key, by name.
+std::map<std::u16string, RegValue> WholeKey(HKEY root, const WCHAR *path)
+{
+    std::map<std::u16string, RegValue> out;
+    HKEY key;
+    if (RegOpenKeyExW(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return out;
+    static WCHAR name[16384];
+    static BYTE data[65536];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = ARRAYSIZE(name), bytes = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &length, nullptr, &type, data, &bytes) != ERROR_SUCCESS)
+            break;
+        RegValue v;
+        v.exists = true;
+        v.type = type;
+        v.data.assign(reinterpret_cast<const char *>(data), bytes);
+        out[std::u16string(reinterpret_cast<const char16_t *>(name), length)] = v;
+    }
+    RegCloseKey(key);
+    return out;
+}
+
+// What the user's normal-mode environment is made of: the four keys whole
+// and the settings file's bytes.
+struct NormalEnvironment {
+    std::map<std::u16string, RegValue> keys[4];
+    std::string settings;
+};
+
+// The names whose values differ, for messages.
+std::string Differences(const NormalEnvironment &a, const NormalEnvironment &b)
+{
+    std::string out;
+    for (int k = 0; k < 4; ++k) {
+        std::map<std::u16string, RegValue> all = a.keys[k];
+        all.insert(b.keys[k].begin(), b.keys[k].end());
+        for (const auto &entry : all) {
+            auto x = a.keys[k].find(entry.first), y = b.keys[k].find(entry.first);
+            RegValue before = x == a.keys[k].end() ? RegValue() : x->second;
+            RegValue after = y == b.keys[k].end() ? RegValue() : y->second;
+            if (!(before == after))
+                out += Utf8(reinterpret_cast<const WCHAR *>(entry.first.c_str())) + ": " + Utf8(before) + " -> " +
+                       Utf8(after) + "\n";
+        }
+    }
+    if (a.settings != b.settings)
+        out += "settings: " + a.settings + " -> " + b.settings;
+    return out;
+}
+
+NormalEnvironment Capture(const WCHAR *settingsFile)
+{
+    NormalEnvironment e;
+    e.keys[0] = WholeKey(HKEY_LOCAL_MACHINE, kSystemEnv);
+    e.keys[1] = WholeKey(HKEY_CURRENT_USER, L"Environment");
+    e.keys[2] = WholeKey(HKEY_CURRENT_USER, kShellFolders);
+    e.keys[3] = WholeKey(HKEY_CURRENT_USER, kUserShellFolders);
+    char text[4096] = {0};
+    if (ReadText(settingsFile, text, sizeof text - 1))
+        e.settings = text;
+    return e;
+}
+
+// Starts this test program as a child that runs the test above and is
+// killed at the point named; its exit code.
+DWORD RunKilledChild(const WCHAR *db, const WCHAR *killAt)
+{
+    WCHAR self[MAX_PATH], command[MAX_PATH + 128];
+    SetEnvironmentVariableW(L"VGSW_DB", db);
+    SetEnvironmentVariableW(L"VGSW_KILLAT", killAt);
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (!StrStrIW(self, L".exe.so"))
+        lstrcatW(self, L".so");  // a Winelib program starts through its .so
+    wsprintfW(command, L"\"%s\" --gtest_also_run_disabled_tests --gtest_filter=PrivacySwitchChild.*", self);
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return 0xFFFFFFFF;
+    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    SetEnvironmentVariableW(L"VGSW_DB", nullptr);
+    SetEnvironmentVariableW(L"VGSW_KILLAT", nullptr);
+    return code;
+}
+
+}  // namespace
 
 TEST_F(PrivacySwitch, KilledSessionLosesNothing)
 {
@@ -408,48 +533,56 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", lastFile);
     WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
-    WCHAR db[MAX_PATH], self[MAX_PATH], command[MAX_PATH + 128];
+    WCHAR db[MAX_PATH];
     work.File(L"child.db", db);
     ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows).c_str()), SQLITE_OK);
-    SetEnvironmentVariableW(L"VGSW_DB", db);
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    if (!StrStrIW(self, L".exe.so"))
-        lstrcatW(self, L".so");  // a Winelib program starts through its .so
-    wsprintfW(command, L"\"%s\" --gtest_also_run_disabled_tests --gtest_filter=PrivacySwitchChild.*", self);
-    STARTUPINFOW si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-    bool ended = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0;
-    if (!ended)
-        TerminateProcess(pi.hProcess, 1);
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    ASSERT_TRUE(ended);
-    ASSERT_EQ(code, 9u) << "the child entered privacy mode and was killed";
+    const NormalEnvironment before = Capture(appIni);
+    // The next starts find the volume on another drive letter (the old one
+    // still taken, or another device on it after a reboot).
+    TestDrive other{L'W', disk.path};
+    ASSERT_TRUE(other.ok);
 
-    // What outlived the process: the marker, the switched registry items and
-    // the normal-mode contents in the switch database on the drive.
+    // Killed after the locations moved, before the marker was written.
+    ASSERT_EQ(RunKilledChild(db, L"folders"), 9u);
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'V'));
+    // The fresh start logs in on W: and then logs off.
+    ASSERT_TRUE(LoadTestTables());
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop")), OnDrive(userSeed[2], 'W'));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), OnDrive(L"%VGSW_DIR%\\cache", 'W'));
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").data, "");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Differences(before, Capture(appIni)), "") << "after a session cut off before the marker";
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+
+    // Killed in privacy mode. What outlived the process: the marker, the
+    // switched registry items and the normal-mode contents in the switch
+    // database on the drive.
+    ASSERT_EQ(RunKilledChild(db, L"entered"), 9u) << "the child entered privacy mode and was killed";
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile").data, "");
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
     EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
 
-    // The next start, working on in privacy mode: entering again must not
-    // take the privacy-mode contents for the normal ones.
-    ASSERT_TRUE(LoadTestTables());
-    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\after-restart.txt"));
-    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
-    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\after-restart.txt");
+    // The next start, on W: again, working on in privacy mode: every
+    // location follows the volume; the items are not switched again.
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"W:\\after-restart.txt"));
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_LOCAL_MACHINE, kSystemEnv, L"TMP")), OnDrive(L"%SystemRoot%\\VgSysTemp", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"Personal")), OnDrive(shellSeed[7], 'W'));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), OnDrive(L"%VGSW_DIR%\\cache", 'W'));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "W:\\after-restart.txt");
     EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "LastFile"), lastFile.data);
     EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Differences(before, Capture(appIni)), "") << "after a session killed in privacy mode";
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), lastFile);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
-    EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"V:\\after-restart.txt"));
-    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"W:\\after-restart.txt"));
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
-    SetEnvironmentVariableW(L"VGSW_DB", nullptr);
 }
 
 namespace {
@@ -511,4 +644,174 @@ TEST_F(PrivacySwitch, ConvertingDialogShowsWhileItemsMove)
     EXPECT_FALSE(IsWindow(dialog));
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"v399").data, "");
     EXPECT_EQ(StoredValue(switchDb, "pubvalue", "Software\\VgSwitchApp", "v399"), Bytes(L"normal"));
+}
+
+namespace {
+
+// The write lock of a database, taken through a connection of its own.
+struct DatabaseLock {
+    sqlite3 *db = nullptr;
+    bool Take(const WCHAR *path)
+    {
+        return OpenSqliteAtPath(path, SQLITE_OPEN_READWRITE, &db) == SQLITE_OK &&
+               sqlite3_exec(db, "begin immediate", nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    void Release()
+    {
+        if (db) {
+            sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
+        }
+        db = nullptr;
+    }
+    ~DatabaseLock() { Release(); }
+};
+
+// Takes the lock as soon as the Converting dialog shows: the items are
+// moving then.
+struct LockWhileConverting {
+    const WCHAR *path;
+    DatabaseLock lock;
+    bool taken = false;
+};
+
+DWORD WINAPI LockOnConvertingDialog(LPVOID param)
+{
+    LockWhileConverting *l = static_cast<LockWhileConverting *>(param);
+    for (int i = 0; i < 12000 && !l->taken; ++i) {
+        if (FindWindowW(L"#32770", GetString("IDD_MOUNT_DLG")))
+            l->taken = l->lock.Take(l->path);
+        else
+            Sleep(5);
+    }
+    return 0;
+}
+
+const WCHAR kPublicStagingMru[] = L"Software\\Tessaline\\Veilguard\\public\\Software\\VgSwitchApp\\MRU";
+
+}  // namespace
+
+TEST_F(PrivacySwitch, UnwritableSwitchDatabaseLosesNothing)
+{
+    // Enough values that the switch lasts a while; the whole key last.
+    std::string rows = "insert into apps values (1,'App','','HKCU\\Software\\VgSwitchApp',NULL,'a.exe',NULL);";
+    const int kValues = 300;
+    for (int i = 0; i < kValues; ++i) {
+        WCHAR name[16];
+        wsprintfW(name, L"v%d", i);
+        WriteValue(HKEY_CURRENT_USER, kApp, name, Text(REG_SZ, L"normal"));
+        rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','v" + std::to_string(i) +
+                "',1);";
+    }
+    rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp\\MRU',NULL,1);";
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
+    ASSERT_TRUE(LoadTables(work, rows.c_str()));
+    auto allNormal = [&] {
+        int normal = 0;
+        for (int i = 0; i < kValues; ++i) {
+            WCHAR name[16];
+            wsprintfW(name, L"v%d", i);
+            normal += ReadValue(HKEY_CURRENT_USER, kApp, name) == Text(REG_SZ, L"normal");
+        }
+        return normal;
+    };
+
+    // Not writable when the switch starts: no item moves, the user is told.
+    {
+        DatabaseLock held;
+        ASSERT_TRUE(held.Take(switchDb));
+        std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+        EXPECT_EQ(boxes.size(), 1u);
+    }
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_EQ(allNormal(), kValues);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(allNormal(), kValues);
+
+    // Unwritable while the items move: the values it could not store stay
+    // as they are, the whole key waits in its staging key and in the hive
+    // on the drive, and the user is told.
+    LockWhileConverting watcher{switchDb};
+    HANDLE thread = CreateThread(nullptr, 0, LockOnConvertingDialog, &watcher, 0, nullptr);
+    std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    WaitForSingleObject(thread, 70000);
+    CloseHandle(thread);
+    ASSERT_TRUE(watcher.taken) << "no Converting dialog";
+    EXPECT_GE(boxes.size(), 1u);
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kPublicStagingMru, L"a")), "normal-1");
+    EXPECT_TRUE(FileExists(L"V:\\switch.hiv"));
+    WCHAR temp[MAX_PATH], pattern[MAX_PATH + 8];
+    GetTempPathW(MAX_PATH, temp);
+    wsprintfW(pattern, L"%sREG*.tmp", temp);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern, &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "a hive on the real disk: " << Utf8(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+    int switched = kValues - allNormal();
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"private-1"));
+
+    // Still unwritable: the next switch does not start, nothing is lost.
+    boxes = RunAnswering([] { LeavePrivacyEnvironment(); });
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kPublicStagingMru, L"a")), "normal-1");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+
+    // Writable again: the next switch stores what was kept, then runs.
+    watcher.lock.Release();
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+    EXPECT_EQ(allNormal(), kValues) << switched << " values had moved";
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\public"), -1);
+    EXPECT_FALSE(FileExists(L"V:\\switch.hiv"));
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+}
+
+TEST_F(PrivacySwitch, VanishedDriveGivesBackWhatLivesOutsideIt)
+{
+    SeedEnvironment();
+    ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"C:\\normal.txt"));
+    ASSERT_TRUE(LoadTestTables());
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\private.txt"));
+
+    // The drive goes away without a logoff (medium removed, dismounted from
+    // outside): the folders and the settings file come back at once, with
+    // a warning; the registry items wait for the volume.
+    DEV_BROADCAST_VOLUME record = {sizeof(record), DBT_DEVTYP_VOLUME, 0, 1u << ('V' - 'A'), 0};
+    // Titled so that the boxes are found (the filter's own warning, with no
+    // filter here, stays unanswered and untitled in the other steps).
+    lstrcpynW(g_szProgramTitle, GetString("VGRD"), ARRAYSIZE(g_szProgramTitle));
+    std::vector<Box> boxes = RunAnswering(
+        [&] { MainWndProc(nullptr, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&record)); });
+    g_szProgramTitle[0] = 0;
+    const std::u16string warning(reinterpret_cast<const char16_t *>(GetString("DRIVE_GONE")));
+    int warned = 0;
+    for (const Box &b : boxes)
+        warned += b.text == warning;
+    EXPECT_EQ(warned, 1);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    for (int i = 0; i < SHELL_FOLDER_COUNT; ++i)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, g_shellFolderNames[i]),
+                  Text(REG_EXPAND_SZ, userSeed[i]));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_EQ(g_redirectionDrive[0], 0);
+
+    // The volume back (on its letter) and a logoff: all of it is normal.
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\private.txt");
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "C:\\normal.txt");
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
+    EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
 }

@@ -97,7 +97,8 @@ struct Slot {
 
 // Every value a switch may change, saved at construction and put back at
 // destruction, so that the tests that run after these find the prefix as it
-// was. The program's own keys and the in-memory copies are reset as well.
+// was. The program's own keys (the marker, the normal-mode record) are
+// removed as well.
 class PrefixSnapshot {
 public:
     PrefixSnapshot()
@@ -112,14 +113,12 @@ public:
         }
         Keep(HKEY_LOCAL_MACHINE, kWinlogon, L"AutoRestartShell");
         SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tessaline");
-        ResetFolderCopies();
     }
     ~PrefixSnapshot()
     {
         for (const Slot &s : slots)
             WriteValue(s.root, s.path, s.name, s.saved);
         SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tessaline");
-        ResetFolderCopies();
     }
     std::vector<Slot> slots;
 

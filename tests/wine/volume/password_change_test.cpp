@@ -93,6 +93,34 @@ TEST_F(PasswordChange, RewritesHeaderAndBackupKeepsKeyAndTimes)
     ASSERT_TRUE(OpenRandomPool());  // the change stopped the pool the suite opened
 }
 
+TEST_F(PasswordChange, NeverWritesOutsideTheContainer)
+{
+    // Headers found where the backup place would wrap below byte 0 (a
+    // container shorter than 128 KiB) or lie past the end (the header 1536
+    // bytes before the end): the header changes, nothing is written beyond
+    // the file, and no error is shown.
+    ASSERT_TRUE(MakeContainer(container.c_str(), "old-password", "old-password", kData));
+    const std::string header = HeaderAt(container, 0);
+    QdskPassword oldPw = Password("old-password"), newPw = Password("new-password");
+    struct Case {
+        uint64_t size, at;
+    } cases[] = {{65536, 0}, {200000, 200000 - 1536}};
+    for (const Case &c : cases) {
+        std::string file(c.size, '\0');
+        file.replace(c.at, header.size(), header);
+        ASSERT_TRUE(WriteAll(container.c_str(), file));
+        int result = -100;
+        std::vector<Box> boxes =
+            RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr); });
+        EXPECT_EQ(result, 0) << c.size;
+        EXPECT_TRUE(boxes.empty()) << c.size;
+        const std::string after = ReadAll(container.c_str());
+        EXPECT_EQ(after.size(), c.size);
+        EXPECT_EQ(Opens(container, c.at), "new") << c.size;
+    }
+    ASSERT_TRUE(OpenRandomPool());  // the change stopped the pool the suite opened
+}
+
 // Run only as the child of the test below: changes the password of the
 // container named in the environment until it is killed.
 TEST(PasswordChangeChild, DISABLED_ChangeUntilKilled)

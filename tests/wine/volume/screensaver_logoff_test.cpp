@@ -1,12 +1,18 @@
-// The automatic logoff when the screen saver starts: the main window's
-// timer logs off once per screen-saver start, with a forced dismount and
-// without asking, and wipes the password cache. Logoff restarts the shell
-// and switches the environment back, so this runs alone.
+// The automatic logoffs: the main window's timer logs off once per
+// screen-saver start, with a forced dismount and without asking, and wipes
+// the password cache; a file open on the drive at logoff (the question
+// answered Yes, the end of the Windows session) makes the logoff leave
+// privacy mode twice, which must lose nothing of either mode. Logoff
+// restarts the shell and switches the environment back, so this runs alone.
 #include "volume_support.h"
 
 #include "Mount/main_window.h"
 #include "Mount/processes.h"
+#include "Mount/session_flows.h"
 #include "Mount/tray_icon.h"
+#include "env/mode_marker.h"
+#include "env/privacy_env.h"
+#include "wine/env/switch_test_support.h"
 
 using namespace volume_test;
 
@@ -61,6 +67,95 @@ TEST_F(SessionLogoff, ScreenSaverStartLogsOffOnce)
         CloseHandle(g_hTrayMutex);
         g_hTrayMutex = nullptr;
     }
+    // The shell the logoff started holds this process's output.
+    EndExplorerProcesses();
+}
+
+TEST_F(SessionLogoff, FileOpenAtLogoffKeepsBothModes)
+{
+    using switch_test::ReadValue;
+    using switch_test::RegValue;
+    using switch_test::WriteValue;
+    const WCHAR kApp[] = L"Software\\VgLogoffApp", kMru[] = L"Software\\VgLogoffApp\\MRU";
+    auto text = [](const WCHAR *t) { return switch_test::Text(REG_SZ, t); };
+    switch_test::PrefixSnapshot snapshot;
+    ScratchDir work{L"logoffopen"};
+    ASSERT_TRUE(switch_test::LoadTables(
+        work, "insert into apps values (1,'App','','HKCU\\Software\\VgLogoffApp',NULL,'a.exe',NULL);"
+              "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgLogoffApp','LastFile',1);"
+              "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgLogoffApp\\MRU',NULL,1);"));
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", text(L"C:\\normal.doc"));
+    WriteValue(HKEY_CURRENT_USER, kMru, L"a", text(L"normal-1"));
+    const RegValue temp = ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP");
+    const RegValue personal = ReadValue(HKEY_CURRENT_USER, switch_test::kUserShellFolders, L"Personal");
+
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    const int drive = FirstFreeDrive();
+    const WCHAR letter = static_cast<WCHAR>(L'A' + drive);
+    auto login = [&] {
+        ASSERT_EQ(Mount(drive, "pw"), 1);
+        WCHAR festTemplate[MAX_PATH], fest[16];
+        BuildBinFile(L"fest.sys", festTemplate);
+        wsprintfW(fest, L"%c:\\fest.sys", letter);
+        CopyFileW(festTemplate, fest, TRUE);  // kept in the container after the first time
+        RunAnswering([letter] { EnterPrivacyEnvironment(letter); });
+        ASSERT_EQ(ReadModeMarkerIsPrivate(), 1);
+    };
+    auto holdFile = [&] {
+        return CreateFileA((std::string(1, char(letter)) + ":\\open.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, 0, nullptr);
+    };
+    auto expectNormal = [&](const char *when) {
+        EXPECT_FALSE(GetLogicalDrives() & (1u << drive)) << when;
+        EXPECT_EQ(ReadModeMarkerIsPrivate(), 0) << when;
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), text(L"C:\\normal.doc")) << when;
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kMru, L"a"), text(L"normal-1")) << when;
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), temp) << when;
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, switch_test::kUserShellFolders, L"Personal"), personal) << when;
+    };
+    auto expectPrivate = [&](const char *when) {
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile"), text(L"V:\\private.doc")) << when;
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kMru, L"a"), text(L"private-1")) << when;
+    };
+
+    login();
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", text(L"V:\\private.doc"));
+    WriteValue(HKEY_CURRENT_USER, kMru, L"a", text(L"private-1"));
+
+    // A file open at logoff; "FILEUSED" answered Yes: the logoff starts over
+    // with a forced dismount and leaves privacy mode a second time.
+    HANDLE held = holdFile();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::vector<Box> boxes = RunAnswering([] { Logoff(nullptr, FALSE, TRUE, 2, 10); });
+    CloseHandle(held);
+    const std::u16string fileUsed(reinterpret_cast<const char16_t *>(GetString("FILEUSED")));
+    int asked = 0;
+    for (const Box &b : boxes)
+        asked += b.text == fileUsed;
+    EXPECT_EQ(asked, 1);
+    expectNormal("after the logoff that was asked to force");
+    login();
+    expectPrivate("at the login after the logoff that was asked to force");
+
+    // The end of the Windows session with a file open: an unforced logoff
+    // that gives up, then a forced one.
+    g_hTrayMutex = CreateMutexA(nullptr, FALSE, nullptr);
+    held = holdFile();
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RunAnswering([] { MainWndProc(nullptr, WM_ENDSESSION, TRUE, 0); });
+    CloseHandle(held);
+    expectNormal("after the end of the session");
+    login();
+    expectPrivate("at the login after the end of the session");
+    RunAnswering([] { Logoff(nullptr, TRUE, FALSE, 10, 50); });
+    expectNormal("after the last logoff");
+
+    switch_test::FreeTables();
+    Sleep(500);  // the normal-mode icon's thread
+    RemoveTrayIcon(nullptr);
+    CloseHandle(g_hTrayMutex);
+    g_hTrayMutex = nullptr;
     // The shell the logoff started holds this process's output.
     EndExplorerProcesses();
 }
