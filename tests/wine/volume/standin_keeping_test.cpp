@@ -40,6 +40,44 @@ std::string UnixOf(const std::string &dos)
     return s;
 }
 
+// Starts this program again as a second process that runs RunStandinChild
+// in the given mode with arg; its handle, or null.
+HANDLE StartChild(const char *mode, const std::string &arg, DWORD *pid = nullptr)
+{
+    Dl_info self = {};
+    if (!dladdr(reinterpret_cast<void *>(&RunStandinChild), &self))
+        return nullptr;
+    WCHAR line[1024];
+    WCHAR *dos = wine_get_dos_file_name(self.dli_fname);
+    if (!dos)
+        return nullptr;
+    wsprintfW(line, L"\"%s\" --standin-child \"%hs\"", dos, arg.c_str());
+    HeapFree(GetProcessHeap(), 0, dos);
+    SetEnvironmentVariableA("VG_STANDIN_CHILD", mode);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("VG_STANDIN_CHILD", nullptr);
+    if (!started)
+        return nullptr;
+    CloseHandle(pi.hThread);
+    if (pid)
+        *pid = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+// Waits until the child signals that it is ready (false when it ended or
+// took too long).
+bool ChildReady(HANDLE child)
+{
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready");
+    HANDLE both[2] = {ready, child};
+    DWORD waited = WaitForMultipleObjects(2, both, FALSE, 60000);
+    CloseHandle(ready);
+    return waited == WAIT_OBJECT_0;
+}
+
 uint64_t PeakMemoryKiB()
 {
     FILE *f = fopen("/proc/self/status", "r");
@@ -163,6 +201,39 @@ TEST_F(QdskKeeping, KilledProcessLosesNothing)
     DeleteFileA(ready.c_str());
 }
 
+// A file that another Wine process holds open on the drive: the plain
+// dismount refuses with 6 and leaves everything as it was; the forced one
+// saves what the file held at that moment before the view goes.
+TEST_F(QdskKeeping, FileHeldByAnotherProcessStopsThePlainDismount)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    HANDLE child = StartChild("hold", On(drive, "held.txt"));
+    ASSERT_NE(child, nullptr);
+    ASSERT_TRUE(ChildReady(child));
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+
+    EXPECT_EQ(Dismount(drive), 6);
+    EXPECT_TRUE(GetLogicalDrives() & (1u << drive)) << "the drive stays";
+    EXPECT_TRUE(ReadAll(On(drive, "held.txt").c_str()).empty()) << "held without sharing";
+    struct stat st;
+    ASSERT_EQ(stat((std::string(view) + "/held.txt").c_str(), &st), 0) << "nothing is wiped";
+    EXPECT_EQ(st.st_size, 24);
+
+    int forced = -1;
+    RunAnswering([&] { forced = DismountVolume(nullptr, drive, TRUE); });
+    EXPECT_EQ(forced, 0);
+    TerminateProcess(child, 0);
+    WaitForSingleObject(child, 20000);
+    CloseHandle(child);
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(drive, "held.txt").c_str()), "held by another process.") << "saved as it was";
+    EXPECT_EQ(Dismount(drive), 0);
+}
+
 TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
 {
     // The container on a small file system of its own.
@@ -254,6 +325,17 @@ TEST_F(QdskKeeping, LargeOlderModeContainerStreams)
 // writes, says where, and waits to be killed.
 int RunStandinChild(const char *container)
 {
+    char mode[32] = "";
+    GetEnvironmentVariableA("VG_STANDIN_CHILD", mode, sizeof mode);
+    if (!lstrcmpA(mode, "hold")) {
+        // Holds the file open without sharing, as an editor would.
+        HANDLE f = CreateFileA(container, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        if (f == INVALID_HANDLE_VALUE || !WriteFile(f, "held by another process.", 24, &n, nullptr))
+            return 5;
+        SetEvent(CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready"));
+        Sleep(INFINITE);
+    }
     SetPreferredLanguage("zh-cn");
     if (LoadLanguage() != 1 || !InitCrypto() || !OpenRandomPool() || ConnectDriver() != 0)
         return 2;
