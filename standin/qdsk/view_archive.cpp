@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -147,6 +148,52 @@ bool ViewFingerprint(const std::string &dir, uint32_t &crc, uint64_t &length)
     return true;
 }
 
+namespace {
+
+uint64_t Mix(uint64_t state, const void *data, size_t length)
+{
+    // FNV-1a, 64 bits: enough to notice a change, not a secret.
+    const uint8_t *p = static_cast<const uint8_t *>(data);
+    for (size_t i = 0; i < length; ++i)
+        state = (state ^ p[i]) * 0x100000001b3ull;
+    return state;
+}
+
+bool StateOfTree(const std::string &dir, uint64_t &state)
+{
+    DIR *d = opendir(dir.c_str());
+    if (!d)
+        return false;
+    bool ok = true;
+    while (dirent *e = readdir(d)) {
+        if (!strcmp(e->d_name, ".") || !strcmp(e->d_name, ".."))
+            continue;
+        std::string child = dir + "/" + e->d_name;
+        struct stat st;
+        if (lstat(child.c_str(), &st) != 0)
+            continue;  // removed while looked at: the next look sees it
+        // Order-free: entries are summed, each summary covering its name.
+        uint64_t entry = Mix(0xcbf29ce484222325ull, child.data(), child.size());
+        uint64_t fields[4] = {uint64_t(st.st_size), uint64_t(st.st_mode), uint64_t(st.st_mtim.tv_sec),
+                              uint64_t(st.st_mtim.tv_nsec)};
+        state += Mix(entry, fields, sizeof fields);
+        if (S_ISDIR(st.st_mode) && !StateOfTree(child, state)) {
+            ok = false;
+            break;
+        }
+    }
+    closedir(d);
+    return ok;
+}
+
+}  // namespace
+
+bool ViewState(const std::string &dir, uint64_t &state)
+{
+    state = 0;
+    return StateOfTree(dir, state);
+}
+
 uint64_t ViewFrameLength(const uint8_t *head)
 {
     if (memcmp(head, Magic, 8) != 0 || Get(head + 8, 4) != 1)
@@ -256,8 +303,11 @@ bool ViewUnpacker::Take(const uint8_t *&data, size_t &length)
 
 bool ViewUnpacker::Feed(const uint8_t *data, size_t length)
 {
-    while (!failed_ && length > 0 && !Done())
+    while (!failed_ && length > 0 && !Done()) {
+        errno = 0;
         failed_ = !Take(data, length);
+        noSpace_ = failed_ && (errno == ENOSPC || errno == EDQUOT);
+    }
     return !failed_;
 }
 

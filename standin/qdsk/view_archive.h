@@ -49,6 +49,11 @@ void BuildViewFrameHeader(const ViewListing &listing, uint32_t crc, uint8_t *hea
 // same fingerprint hold the same files.
 bool ViewFingerprint(const std::string &dir, uint32_t &crc, uint64_t &length);
 
+// A summary of the tree's metadata (names, sizes, modes, modification
+// times): it changes whenever a file is written, created or removed. No
+// file is read.
+bool ViewState(const std::string &dir, uint64_t &state);
+
 // The whole frame's length from its first VIEW_FRAME_HEADER bytes, or 0
 // when they do not start a frame.
 uint64_t ViewFrameLength(const uint8_t *head);
@@ -67,12 +72,14 @@ public:
     // Whether the frame's last byte has arrived (or it failed).
     bool Done() const { return failed_ || (haveHeader_ && consumed_ == payload_); }
     bool Finish();
+    // Whether it failed because the folder ran out of room.
+    bool NoSpace() const { return noSpace_; }
 
 private:
     bool Take(const uint8_t *&data, size_t &length);
     std::string dir_;
     std::string pending_;  // an unfinished header or path
-    bool haveHeader_ = false, failed_ = false;
+    bool haveHeader_ = false, failed_ = false, noSpace_ = false;
     uint32_t count_ = 0, seen_ = 0, crc_ = 0, expectedCrc_ = 0;
     uint64_t payload_ = 0, consumed_ = 0;
     // the entry being read

@@ -5,6 +5,7 @@
 #include "volume_support.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,6 +79,19 @@ bool ChildReady(HANDLE child)
     return waited == WAIT_OBJECT_0;
 }
 
+// Past the sharing rules of a mount that holds the file exclusively.
+std::string ReadUnix(const std::string &path)
+{
+    std::string s;
+    if (FILE *f = fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        while (size_t n = fread(buffer, 1, sizeof buffer, f))
+            s.append(buffer, n);
+        fclose(f);
+    }
+    return s;
+}
+
 uint64_t PeakMemoryKiB()
 {
     FILE *f = fopen("/proc/self/status", "r");
@@ -128,6 +142,7 @@ TEST_F(QdskKeeping, ReadOnlyContainerGivesReadOnlyDrive)
     EXPECT_EQ(stat(view, &st), 0) << "the reset keeps the view it could not save";
     WipeTree(view);
     unlink((std::string(view) + ".owner").c_str());
+    unlink((std::string(view) + ".lock").c_str());
 }
 
 TEST_F(QdskKeeping, UnreadableDataAreaIsRefusedAndUntouched)
@@ -188,15 +203,15 @@ TEST_F(QdskKeeping, KilledProcessLosesNothing)
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
     CloseHandle(pi.hProcess);
 
-    // A new mount of the same container: what the killed process wrote is
-    // there, and its left-over view and drive are gone.
+    // The program started again: opening the driver frees the dead
+    // process's drive letter, the volume mounts on it, what the killed
+    // process wrote is there and its left-over view is gone.
+    EXPECT_EQ(ConnectDriver(), 0u);
     int again = FirstFreeDrive();
+    EXPECT_EQ(again, drive) << "the dead process's drive is free again";
     ASSERT_EQ(Mount(again, "pw"), 1);
     EXPECT_EQ(ReadAll(On(again, "docs\\note.txt").c_str()), "written before the kill");
     EXPECT_EQ(ReadAll(On(again, "second.bin").c_str()), std::string(70000, 's'));
-    if (again != drive) {
-        EXPECT_FALSE(GetLogicalDrives() & (1u << drive)) << "the dead process's drive is cleared";
-    }
     EXPECT_EQ(Dismount(again), 0);
     DeleteFileA(ready.c_str());
 }
@@ -274,6 +289,57 @@ TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
     DeleteFileA(container.c_str());
     system(("umount '" + mountPoint + "'").c_str());
     RemoveDirectoryA(tiny.c_str());
+}
+
+// A backup of the container put back while the volume is mounted: the
+// session's files are not saved over it (their area would be encrypted
+// under a key its header may not hold), the user is told, and both the
+// backup and the session's files survive.
+TEST_F(QdskKeeping, ContainerReplacedWhileMountedIsNotOverwritten)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "first.txt").c_str(), "first session"));
+    ASSERT_EQ(Dismount(drive), 0);
+    std::string backup = folder + "backup.dat";
+    ASSERT_TRUE(CopyFileA(container.c_str(), backup.c_str(), FALSE));
+    std::string saved = ReadAll(backup.c_str());
+
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "second.txt").c_str(), "second session"));
+    // Copied over it in place, as cp does (Windows programs cannot: the
+    // mount holds the file without delete sharing).
+    Sleep(20);
+    int fd = open(UnixOf(container).c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, saved.data(), saved.size()), ssize_t(saved.size()));
+    close(fd);
+    std::vector<Box> boxes = RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 0); });
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].text, Text(GetString("ERR_VOLUME_CONTAINER_CHANGED")));
+    EXPECT_EQ(Dismount(drive), VOLUME_CONTAINER_CHANGED);
+    EXPECT_TRUE(ReadUnix(UnixOf(container)) == saved) << "the backup put back is untouched";
+    EXPECT_EQ(ReadAll(On(drive, "second.txt").c_str()), "second session") << "the session's files stay";
+
+    // Another container moved into its place: refused all the same. (The
+    // exclusive mount keeps Windows programs out; Unix ones are not.)
+    std::string other = folder + "other.dat";
+    ASSERT_TRUE(MakeContainer(other.c_str(), "pw", "pw"));
+    std::string otherBytes = ReadAll(other.c_str());
+    ASSERT_EQ(rename(UnixOf(other).c_str(), UnixOf(container).c_str()), 0);
+    EXPECT_EQ(Dismount(drive), VOLUME_CONTAINER_CHANGED);
+    EXPECT_TRUE(ReadUnix(UnixOf(container)) == otherBytes);
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+    QdskStandinReset();
+    EXPECT_EQ(ReadAll(("Z:" + std::string(view) + "/second.txt").c_str()), "second session")
+        << "kept when the process lets go";
+    WipeTree(view);
+    for (const char *tail : {".owner", ".lock"})
+        unlink((std::string(view) + tail).c_str());
+    DeleteFileA(backup.c_str());
 }
 
 TEST_F(QdskKeeping, SymlinkedContainerIsWrittenThrough)
