@@ -336,7 +336,9 @@ void WipeTree(const std::string &dir)
                 WipeTree(child);
                 continue;
             }
-            if (S_ISREG(st.st_mode)) {
+            // A file with other names (hard links) is only unlinked: its
+            // bytes belong to those names as well.
+            if (S_ISREG(st.st_mode) && st.st_nlink == 1) {
                 chmod(child.c_str(), 0600);
                 int fd = open(child.c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW);
                 if (fd >= 0) {

@@ -92,7 +92,8 @@ private:
 };
 
 // Overwrites every file under dir with zeros (also read-only ones) and
-// removes the tree.
+// removes the tree. Files that have other names too (hard links) are
+// unlinked without being overwritten.
 void WipeTree(const std::string &dir);
 // Whether any of the process's descriptors points under dir (via
 // /proc/<pid>/fd).

@@ -249,6 +249,119 @@ TEST_F(QdskKeeping, FileHeldByAnotherProcessStopsThePlainDismount)
     EXPECT_EQ(Dismount(drive), 0);
 }
 
+// A process killed a while after its last write, with its left-over view
+// lost as well (a power cut takes the tmpfs with it): the checkpoint made
+// while it was mounted brings the files back.
+TEST_F(QdskKeeping, CheckpointKeepsWorkWhenTheViewIsLost)
+{
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    HANDLE child = StartChild("checkpoint", container);
+    ASSERT_NE(child, nullptr);
+    bool ready = ChildReady(child);
+    TerminateProcess(child, 9);
+    WaitForSingleObject(child, 20000);
+    CloseHandle(child);
+    ASSERT_TRUE(ready);
+    std::string view = ReadAll((folder + "view.txt").c_str());
+    DeleteFileA((folder + "view.txt").c_str());
+    ASSERT_FALSE(view.empty()) << "the child saw a checkpoint";
+    WipeTree(view);
+    for (const char *tail : {".owner", ".lock"})
+        unlink((view + tail).c_str());
+
+    ASSERT_EQ(ConnectDriver(), 0u);
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(drive, "docs\\note.txt").c_str()), "written before the kill");
+    EXPECT_EQ(ReadAll(On(drive, "second.bin").c_str()), std::string(70000, 's'));
+    EXPECT_EQ(Dismount(drive), 0);
+}
+
+struct Writer {
+    HANDLE file;
+    volatile LONG records;
+    volatile LONG stop;
+};
+
+DWORD WINAPI WriteRecords(LPVOID param)
+{
+    Writer *w = static_cast<Writer *>(param);
+    while (!w->stop) {
+        char record[32];
+        int n = wsprintfA(record, "record %08ld........\n", w->records);
+        DWORD written = 0;
+        if (!WriteFile(w->file, record, DWORD(n), &written, nullptr) || written != DWORD(n))
+            break;
+        InterlockedIncrement(&w->records);
+    }
+    return 0;
+}
+
+std::string Records(LONG count)
+{
+    std::string s;
+    for (LONG i = 0; i < count; ++i) {
+        char record[32];
+        wsprintfA(record, "record %08ld........\n", i);
+        s += record;
+    }
+    return s;
+}
+
+// A program appending to a file during a forced dismount: either the
+// dismount fails with files open, or what it had written is in the
+// container; never zeros. A file hard-linked from the drive to a file
+// elsewhere on the same tmpfs is unlinked at the wipe, not zeroed.
+TEST_F(QdskKeeping, DismountKeepsWritesAndLinkedFiles)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw", 4 << 20));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+    std::string elsewhere = std::string(view) + "-linked-elsewhere";
+    ASSERT_TRUE(WriteAll(("Z:" + elsewhere).c_str(), "kept outside the volume"));
+    ASSERT_EQ(link(elsewhere.c_str(), (std::string(view) + "/linked.txt").c_str()), 0);
+
+    Writer w = {CreateFileA(On(drive, "log.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_ALWAYS, 0, nullptr),
+                0, 0};
+    ASSERT_NE(w.file, INVALID_HANDLE_VALUE);
+    HANDLE thread = CreateThread(nullptr, 0, WriteRecords, &w, 0, nullptr);
+    while (w.records < 2000)
+        Sleep(10);
+    LONG before = w.records;
+    int forced = -1;
+    RunAnswering([&] { forced = DismountVolume(nullptr, drive, TRUE); });
+    w.stop = 1;
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(w.file);
+    LONG total = w.records;
+    if (forced == 6) {
+        EXPECT_TRUE(GetLogicalDrives() & (1u << drive)) << "the drive is back";
+        EXPECT_EQ(Dismount(drive), 0) << "once the writer has stopped";
+    } else {
+        EXPECT_EQ(forced, 0);
+    }
+    EXPECT_EQ(ReadUnix(elsewhere), "kept outside the volume");
+    unlink(elsewhere.c_str());
+
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    std::string log = ReadAll(On(drive, "log.txt").c_str());
+    EXPECT_EQ(log.find('\0'), std::string::npos) << "no zeroed writes";
+    EXPECT_EQ(log.size() % 24, 0u);
+    LONG kept = LONG(log.size() / 24);
+    EXPECT_GE(kept, before) << "everything written before the dismount";
+    if (forced == 6) {
+        EXPECT_EQ(kept, total);
+    }
+    EXPECT_TRUE(log == Records(kept));
+    EXPECT_EQ(ReadAll(On(drive, "linked.txt").c_str()), "kept outside the volume");
+    EXPECT_EQ(Dismount(drive), 0);
+}
+
 TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
 {
     // The container on a small file system of its own.
@@ -406,6 +519,9 @@ int RunStandinChild(const char *container)
     if (LoadLanguage() != 1 || !InitCrypto() || !OpenRandomPool() || ConnectDriver() != 0)
         return 2;
     PrivacyHandOver = [](HWND, int) {};
+    bool checkpoint = !lstrcmpA(mode, "checkpoint");
+    if (checkpoint)
+        QdskStandinSetCheckpointTimes(1000, 600000);
     QdskPassword pw = Password("pw");
     MountOptions options = {};
     int drive = FirstFreeDrive();
@@ -416,6 +532,21 @@ int RunStandinChild(const char *container)
     if (!WriteAll((root + "docs\\note.txt").c_str(), "written before the kill") ||
         !WriteAll((root + "second.bin").c_str(), std::string(70000, 's')))
         return 4;
+    if (checkpoint) {
+        // Until the quiet time has passed and the files were saved while
+        // mounted; then the view is what the parent gets to delete.
+        QdskStandinCounters counters = {};
+        for (int i = 0; i < 300 && counters.checkpoints == 0; ++i) {
+            Sleep(100);
+            QdskStandinGetCounters(&counters);
+        }
+        char view[1024];
+        QdskStandinViewFolder(drive, view, sizeof view);
+        std::string ready = container;
+        WriteAll((ready.substr(0, ready.rfind('\\') + 1) + "view.txt").c_str(), counters.checkpoints ? view : "");
+        SetEvent(CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready"));
+        Sleep(INFINITE);
+    }
     std::string ready = container;
     ready = ready.substr(0, ready.rfind('\\') + 1) + "ready.txt";
     char text[64];
