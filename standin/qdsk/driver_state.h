@@ -89,7 +89,7 @@ void FreeDrivesOfEndedOwners();
 void StartCheckpoints();
 void SetCheckpointTimes(DWORD quietMs, DWORD longestMs);
 // The drives (and how full, in percent) that just crossed the nearly-full
-// mark; shown by WarnFilling outside the lock.
+// mark; handed to the program by WarnFilling outside the lock.
 std::vector<std::pair<int, int>> CheckFilling();
 void WarnFilling(const std::vector<std::pair<int, int>> &warnings);
 

@@ -26,9 +26,8 @@
 #include "standin/qdsk/view_archive.h"
 #include "standin/qdsk/volume_storage.h"
 #include "standin/qdsk/wine_drives.h"
-#include "Mount/language.h"
-#include "Mount/msgbox.h"
 #include "volume/volume_error_table.h"
+#include "volume/volume_errors.h"
 #include "volume/volume_header.h"
 
 #include <shlwapi.h>
@@ -200,11 +199,8 @@ std::vector<std::pair<int, int>> CheckFilling()
 
 void WarnFilling(const std::vector<std::pair<int, int>> &warnings)
 {
-    for (const auto &w : warnings) {
-        WCHAR text[1024];
-        wnsprintfW(text, ARRAYSIZE(text), GetString("VOLUME_NEARLY_FULL"), WCHAR(L'A' + w.first), w.second);
-        ShowWarning(text);
-    }
+    for (const auto &w : warnings)
+        ShowVolumeNearlyFull(w.first, w.second);
 }
 
 static void Listed(const uint16_t *volumePath, uint16_t *listed)
