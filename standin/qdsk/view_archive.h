@@ -3,28 +3,37 @@
 // into the container's data area when the view is saved and unpacked at
 // mount. Both directions stream: memory use does not grow with the files.
 //
-// Frame: "QDSKVIEW", u32 format (1), u32 entry count, u64 payload length,
+// Frame: "QDSKVIEW", u32 format (2), u32 entry count, u64 payload length,
 // u32 CRC-32 of the payload, 4 zero bytes, then the payload: per entry u8
-// type (1 folder, 2 file), u16 path length, u32 mode bits, u64 size, the
-// path (relative, '/'-separated) and the file's bytes. All little-endian.
+// type (1 folder, 2 file), u16 path length, u32 mode bits, u64 size, i64
+// modification time (seconds) and u32 its nanoseconds, u8 length of the
+// DOS attributes record, then the path (relative, '/'-separated), the DOS
+// attributes record (Wine's "user.DOSATTRIB" extended attribute, which
+// holds the hidden and system flags) and the file's bytes. All
+// little-endian. Format 1 frames (entries without the time and attributes,
+// a 15-byte entry header) are still read.
 //
 // A fresh container carries, instead of a frame, the fresh-container mark
 // (fresh_mark.h) at the start of its data area.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
 
 constexpr size_t VIEW_FRAME_HEADER = 32;
-constexpr size_t VIEW_ENTRY_HEADER = 15;
+constexpr size_t VIEW_ENTRY_HEADER = 28;
 
 struct ViewEntry {
     bool folder;
     std::string rel;  // relative, '/'-separated
     uint32_t mode;    // permission bits
     uint64_t size;    // 0 for folders
+    int64_t modified;
+    uint32_t modifiedNs;
+    std::string attributes;  // the DOS attributes record, empty when there is none
 };
 
 // The tree under dir as it stands (metadata only), in packing order, and
@@ -88,7 +97,14 @@ private:
     size_t pathLength_ = 0;
     uint32_t mode_ = 0;
     uint64_t remaining_ = 0;
+    uint32_t version_ = 0;
+    int64_t modified_ = 0;  // -1: the frame keeps no times
+    uint32_t modifiedNs_ = 0;
+    struct timespec fileTime_ = {};
+    size_t attributesLength_ = 0;
     int fd_ = -1;
+    // Folders get their times once everything inside them is written.
+    std::vector<std::pair<std::string, struct timespec>> folderTimes_;
 };
 
 // Overwrites every file under dir with zeros (also read-only ones) and

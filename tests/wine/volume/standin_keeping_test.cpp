@@ -466,12 +466,28 @@ TEST_F(QdskKeeping, SymlinkedContainerIsWrittenThrough)
     int drive = FirstFreeDrive();
     ASSERT_EQ(Mount(drive, "pw"), 1);
     ASSERT_TRUE(WriteAll(On(drive, "through.txt").c_str(), "via the link"));
+    // Its time and the hidden flag survive the dismount as well.
+    FILETIME written = {0x12345670, 0x01C00000};
+    HANDLE f = CreateFileA(On(drive, "through.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(f, nullptr, nullptr, &written));
+    CloseHandle(f);
+    bool hidden = SetFileAttributesA(On(drive, "through.txt").c_str(), FILE_ATTRIBUTE_HIDDEN) &&
+                  (GetFileAttributesA(On(drive, "through.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(Dismount(drive), 0);
     struct stat st;
     ASSERT_EQ(lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
     ASSERT_EQ(Mount(drive, "pw"), 1);
     EXPECT_EQ(ReadAll(On(drive, "through.txt").c_str()), "via the link");
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExA(On(drive, "through.txt").c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, written.dwLowDateTime);
+    EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, written.dwHighDateTime);
+    if (hidden) {
+        EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    }
     EXPECT_EQ(Dismount(drive), 0);
     unlink(link.c_str());
     DeleteFileA(target.c_str());

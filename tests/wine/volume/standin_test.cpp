@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "crypto/crc32.h"
@@ -76,7 +77,14 @@ TEST_F(QdskStandin, ViewFrameRoundTripInPiecesAndDamage)
         big[i] = char(i);
     ASSERT_TRUE(WriteAll(("Z:" + from + "/sub/big.bin").c_str(), big));
     ASSERT_TRUE(WriteAll(("Z:" + from + "/empty").c_str(), ""));
+    // Times and the DOS attributes (where the file system keeps them) go
+    // along with the files.
+    bool attributes = setxattr((from + "/empty").c_str(), "user.DOSATTRIB", "0x2", 3, 0) == 0;
     ASSERT_EQ(chmod((from + "/empty").c_str(), 0444), 0);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (from + "/sub/big.bin").c_str(), times, 0), 0);
+    times[1].tv_sec = 1100000000;
+    ASSERT_EQ(utimensat(AT_FDCWD, (from + "/sub").c_str(), times, 0), 0);
 
     std::vector<uint8_t> frame = Pack(from);
     EXPECT_EQ(ViewFrameLength(frame.data()), frame.size());
@@ -86,6 +94,31 @@ TEST_F(QdskStandin, ViewFrameRoundTripInPiecesAndDamage)
     struct stat st;
     ASSERT_EQ(stat((to + "/empty").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 0);
+    ASSERT_EQ(stat((to + "/sub/big.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    ASSERT_EQ(stat((to + "/sub").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1100000000) << "a folder's time is set after its contents";
+    char kept[8] = {};
+    if (attributes) {
+        EXPECT_EQ(getxattr((to + "/empty").c_str(), "user.DOSATTRIB", kept, sizeof kept), 3);
+        EXPECT_STREQ(kept, "0x2");
+    }
+
+    // A frame of the first format (no times, no attributes) still unpacks.
+    std::vector<uint8_t> old = {'Q', 'D', 'S', 'K', 'V', 'I', 'E', 'W', 1, 0, 0, 0, 1, 0, 0, 0};
+    std::vector<uint8_t> entry = {2, 5, 0, 0x80, 1, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 'a', '.', 't', 'x', 't', 'a', 'b', 'c'};
+    uint32_t oldCrc = Crc32(entry.data(), entry.size());
+    for (int i = 0; i < 8; ++i)
+        old.push_back(uint8_t(i == 0 ? entry.size() : 0));
+    for (int i = 0; i < 4; ++i)
+        old.push_back(uint8_t(oldCrc >> (8 * i)));
+    old.insert(old.end(), 4, 0);
+    old.insert(old.end(), entry.begin(), entry.end());
+    std::string fourth = UnixFolder("fourth");
+    EXPECT_TRUE(Unpack(old, fourth, 5));
+    EXPECT_EQ(ReadAll(("Z:" + fourth + "/a.txt").c_str()), "abc");
+    WipeTree(fourth);
 
     // A flipped payload byte fails the CRC; random bytes are no frame.
     std::vector<uint8_t> damaged = frame;
