@@ -4,6 +4,15 @@
 // process or an end of session that outlasts the save costs at most that
 // stretch of work. Each save is the atomic one of a dismount (a new
 // container copy renamed into place); the view stays mounted.
+//
+// What can still be lost when the machine stops or the process is killed
+// with its view gone: the changes since the last checkpoint, that is those
+// of the last 60 s after the last write, or of up to 10 minutes while files
+// change without a pause; an interrupted save leaves the previous container.
+// A view that outlives its process (kill, no power loss) loses nothing: the
+// next mount saves it. Every save copies the whole container, so its time
+// grows with the container, not with what changed; the end of a desktop
+// session that cuts the final save short falls back to the last checkpoint.
 #include <windows.h>
 
 #include "standin/qdsk/driver_state.h"
