@@ -134,23 +134,19 @@ void RemoveDrive(int drive, const std::string &view)
 
 bool DriveTaken(int drive)
 {
-    if (GetLogicalDrives() & (1u << drive))
-        return true;
-    struct stat st;
+    // A link to a view that is gone (wiped by hand, or left by an emulation
+    // whose view was recovered elsewhere) goes, with the DOS device that
+    // showed it.
     std::string link = DosDeviceLink(drive);
-    if (lstat(link.c_str(), &st) != 0)
-        return false;
-    // A link to a view that is gone, left by an emulation that ended.
     char target[4096];
+    struct stat st;
     ssize_t n = readlink(link.c_str(), target, sizeof(target) - 1);
     if (n > 0) {
         target[n] = 0;
-        if (strstr(target, "/qdsk-") && strstr(target, "/view-") && stat(target, &st) != 0) {
-            unlink(link.c_str());
-            return false;
-        }
+        if (strstr(target, "/qdsk-") && strstr(target, "/view-") && stat(target, &st) != 0)
+            RemoveDrive(drive, target);
     }
-    return true;
+    return (GetLogicalDrives() & (1u << drive)) || lstat(link.c_str(), &st) == 0;
 }
 
 bool FilesOpenUnder(const std::string &view)
