@@ -128,7 +128,8 @@ int Dismount(int drive, bool force)
 
 // The drive letters of views whose owners ended are freed, so that the
 // next mount can have them; the views stay until their containers are
-// mounted again.
+// mounted again. Letters that still show views that are gone are freed
+// too.
 void FreeDrivesOfEndedOwners()
 {
     for (OrphanedView &o : FindOrphanedViews()) {
@@ -136,6 +137,9 @@ void FreeDrivesOfEndedOwners()
             RemoveDrive(o.drive, o.view);
         ReleaseOrphan(o);
     }
+    for (int d = 0; d < 26; ++d)
+        if (!g_state.volumes[d].used)
+            DriveTaken(d);
 }
 
 // Views of this container that a process left behind (killed, or ended
