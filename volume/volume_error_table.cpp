@@ -40,6 +40,9 @@ static const VolumeErrorEntry s_entries[] = {
     {VOLUME_VIEW_TOO_LARGE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_TOO_FULL", nullptr},
     {VOLUME_CONTENTS_UNREADABLE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_CONTENTS_UNREADABLE", nullptr},
     {VOLUME_PATH_TOO_LONG, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_PATH_TOO_LONG", nullptr},
+    {VOLUME_CONTAINER_CHANGED, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_CONTAINER_CHANGED", nullptr},
+    {VOLUME_ORPHANS_DISAGREE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_ORPHANS_DISAGREE", nullptr},
+    {VOLUME_RESTORE_NO_SPACE, SHOW_LANGUAGE_KEY, false, true, "ERR_VOLUME_RESTORE_NO_SPACE", nullptr},
 };
 
 static const VolumeErrorEntry s_unknown = {-1, SHOW_FIXED_TEXT, false, false, nullptr, u"发生未知的错误!"};

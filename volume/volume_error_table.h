@@ -9,6 +9,9 @@ constexpr int32_t VOLUME_SAVE_NO_SPACE = 34;         // no room to save the file
 constexpr int32_t VOLUME_SAVE_NOT_WRITABLE = 35;     // the container cannot be written
 constexpr int32_t VOLUME_VIEW_TOO_LARGE = 36;        // the files no longer fit into the volume
 constexpr int32_t VOLUME_CONTENTS_UNREADABLE = 37;   // the data area holds nothing readable here
+constexpr int32_t VOLUME_CONTAINER_CHANGED = 39;     // the container was replaced or changed while mounted
+constexpr int32_t VOLUME_ORPHANS_DISAGREE = 40;      // several unsaved copies of the files were left behind
+constexpr int32_t VOLUME_RESTORE_NO_SPACE = 41;      // no room in memory to show the volume's files
 // The program's own refusal before any request: the container's path does
 // not fit the driver's records.
 constexpr int32_t VOLUME_PATH_TOO_LONG = 38;

@@ -40,3 +40,12 @@ void ShowVolumeError(HWND owner, int code)
     }
     MessageBoxW(owner, text, g_szProgramTitle, style);
 }
+
+void ShowVolumeNearlyFull(int drive, int percent)
+{
+    if (SilentMode)
+        return;
+    WCHAR text[1024];
+    wnsprintfW(text, ARRAYSIZE(text), GetString("VOLUME_NEARLY_FULL"), WCHAR(L'A' + drive), percent);
+    ShowWarning(text);
+}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "standin/qdsk/qdsk_standin.h"
+#include "standin/qdsk/volume_storage.h"
 #include "crypto/crypto_context.h"
 #include "volume/driver_seam.h"
 
@@ -24,12 +25,18 @@ struct Volume {
     uint16_t listedPath[QDSK_PATH_UNITS];
     HANDLE file;             // held open as the driver holds its container
     std::string container;   // Unix path
+    HeldContainer held;      // locked for the whole mount, with what it was when last read or written
     std::string view;        // Unix path of the mounted view
+    int viewLock = -1;       // held while the view is ours
     QdskCryptoContext *key;  // the volume's master key
     bool readOnly;
     uint32_t readOnlyCrc;    // what a read-only view held when mounted
     uint64_t readOnlyLength;
     bool warnedFull;         // the nearly-full warning was given
+    // Checkpoints: what the view's metadata looked like at the last look and
+    // at the last save, and since when it has been changing.
+    uint64_t seenState, savedState;
+    DWORD changedAt, unsavedSince;
 };
 
 struct DriverState {
@@ -49,7 +56,9 @@ struct DriverState {
 };
 
 
-extern std::recursive_mutex g_lock;
+// Requests take it for as long as they run; the checkpoints only when it
+// is free, and the end of the process for a bounded time.
+extern std::recursive_timed_mutex g_lock;
 extern DriverState g_state;
 
 HANDLE DeviceHandle();
@@ -74,8 +83,13 @@ int Dismount(int drive, bool force);
 // keeps its view and drive, reported with why.
 void DismountEverything(const char *why);
 DWORD MountedMask();
+// The drive letters of views whose processes ended are freed.
+void FreeDrivesOfEndedOwners();
+// Starts the checkpoint thread (once); checkpoints.cpp.
+void StartCheckpoints();
+void SetCheckpointTimes(DWORD quietMs, DWORD longestMs);
 // The drives (and how full, in percent) that just crossed the nearly-full
-// mark; shown by WarnFilling outside the lock.
+// mark; handed to the program by WarnFilling outside the lock.
 std::vector<std::pair<int, int>> CheckFilling();
 void WarnFilling(const std::vector<std::pair<int, int>> &warnings);
 

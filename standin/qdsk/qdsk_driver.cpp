@@ -4,6 +4,7 @@
 // device handle and its references, the control requests with their exact
 // records, the password cache and the switches for tests. The volume
 // requests are volume_requests.cpp, the service manager service_manager.cpp.
+#include <chrono>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -14,7 +15,7 @@
 
 namespace qdsk {
 
-std::recursive_mutex g_lock;
+std::recursive_timed_mutex g_lock;
 DriverState g_state;
 
 namespace {
@@ -72,7 +73,11 @@ namespace {
 struct EndOfProcess {
     ~EndOfProcess()
     {
-        std::lock_guard<std::recursive_mutex> guard(g_lock);
+        // A thread ended in the middle of a save may have left the lock
+        // taken: its views then stay for the next mount to recover.
+        std::unique_lock<std::recursive_timed_mutex> guard(g_lock, std::chrono::seconds(10));
+        if (!guard.owns_lock())
+            return;
         DismountEverything("saving at the end of the process");
         WipeCache();
     }
@@ -82,18 +87,19 @@ struct EndOfProcess {
 
 HANDLE QdskOpenDevice(void)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (!g_state.loaded) {
         SetLastError(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
+    FreeDrivesOfEndedOwners();
     g_state.references++;
     return DeviceHandle();
 }
 
 void QdskCloseDevice(HANDLE device)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (device == DeviceHandle() && g_state.references > 0)
         g_state.references--;
 }
@@ -199,7 +205,7 @@ BOOL QdskControl(HANDLE device, DWORD code, void *in, DWORD inSize, void *out, D
     DWORD error;
     std::vector<std::pair<int, int>> warnings;
     {
-        std::lock_guard<std::recursive_mutex> guard(g_lock);
+        std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
         ok = Control(device, code, in, inSize, out, outSize, returned);
         error = GetLastError();
         if (device == DeviceHandle())
@@ -214,7 +220,7 @@ BOOL QdskControl(HANDLE device, DWORD code, void *in, DWORD inSize, void *out, D
 
 void QdskStandinReset(void)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     DismountEverything("saving at the reset");
     WipeCache();
     g_state.loaded = false;
@@ -226,11 +232,12 @@ void QdskStandinReset(void)
     g_state.denyManager = false;
     g_state.unloadBlocked = 0;
     g_state.counters = QdskStandinCounters();
+    SetCheckpointTimes(60 * 1000, 10 * 60 * 1000);
 }
 
 void QdskStandinLoadVersion(DWORD version)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     InitCrypto();
     g_state.loaded = true;
     g_state.version = version;
@@ -240,43 +247,49 @@ void QdskStandinLoadVersion(DWORD version)
 
 void QdskStandinSetFileVersion(DWORD version)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     g_state.fileVersion = version;
 }
 
 void QdskStandinDenyManager(BOOL deny)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     g_state.denyManager = deny != FALSE;
 }
 
 void QdskStandinSetUnloadBlocked(DWORD blocked)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     g_state.unloadBlocked = blocked;
 }
 
 void QdskStandinAddForeignReferences(int count)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     g_state.references += count;
 }
 
 BOOL QdskStandinIsLoaded(void)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     return g_state.loaded;
 }
 
 void QdskStandinGetCounters(QdskStandinCounters *counters)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     *counters = g_state.counters;
+}
+
+void QdskStandinSetCheckpointTimes(DWORD quietMs, DWORD longestMs)
+{
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
+    SetCheckpointTimes(quietMs, longestMs);
 }
 
 void QdskStandinViewFolder(int drive, char *out, size_t size)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     out[0] = 0;
     if (drive >= 0 && drive < 26 && g_state.volumes[drive].used)
         lstrcpynA(out, g_state.volumes[drive].view.c_str(), int(size));

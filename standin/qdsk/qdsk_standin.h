@@ -12,6 +12,7 @@ struct QdskStandinCounters {
     int dismountRequests;
     int forcedDismountRequests;
     QdskMountRequest lastMount;  // as received, with both passwords wiped
+    int checkpoints;             // saves made while mounted
 };
 
 // Back to "not loaded": every volume dismounted (by force, persisting its
@@ -31,6 +32,10 @@ void QdskStandinSetUnloadBlocked(DWORD blocked);
 void QdskStandinAddForeignReferences(int count);
 BOOL QdskStandinIsLoaded(void);
 void QdskStandinGetCounters(QdskStandinCounters *counters);
+// How long a mounted volume's files must stay unchanged before they are
+// saved while mounted, and how long changes may go unsaved at most
+// (60 s and 10 min unless set).
+void QdskStandinSetCheckpointTimes(DWORD quietMs, DWORD longestMs);
 // The Unix folder that holds the mounted view of a drive; empty when the
 // drive is not mounted.
 void QdskStandinViewFolder(int drive, char *out, size_t size);

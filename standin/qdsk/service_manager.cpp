@@ -11,7 +11,7 @@ using namespace qdsk;
 
 SC_HANDLE QdskOpenManager(void)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (g_state.denyManager) {
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
@@ -21,7 +21,7 @@ SC_HANDLE QdskOpenManager(void)
 
 static SC_HANDLE OpenServiceEntry(SC_HANDLE manager)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (manager != ManagerHandle()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -38,7 +38,7 @@ SC_HANDLE QdskOpenServiceA(SC_HANDLE manager) { return OpenServiceEntry(manager)
 
 SC_HANDLE QdskCreateService(SC_HANDLE manager, const WCHAR *binaryPath)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (manager != ManagerHandle()) {
         SetLastError(ERROR_INVALID_HANDLE);
         return nullptr;
@@ -55,7 +55,7 @@ SC_HANDLE QdskCreateService(SC_HANDLE manager, const WCHAR *binaryPath)
 
 BOOL QdskStartService(SC_HANDLE service)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (service != ServiceHandle() || !g_state.serviceEntry)
         return Fail(ERROR_INVALID_HANDLE);
     if (g_state.loaded)
@@ -73,7 +73,7 @@ BOOL QdskStartService(SC_HANDLE service)
 
 BOOL QdskStopService(SC_HANDLE service, SERVICE_STATUS *status)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (service != ServiceHandle() || !g_state.serviceEntry)
         return Fail(ERROR_INVALID_HANDLE);
     if (!g_state.loaded)
@@ -91,7 +91,7 @@ BOOL QdskStopService(SC_HANDLE service, SERVICE_STATUS *status)
 
 BOOL QdskQueryService(SC_HANDLE service, SERVICE_STATUS *status)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (service != ServiceHandle())
         return Fail(ERROR_INVALID_HANDLE);
     memset(status, 0, sizeof(*status));
@@ -102,7 +102,7 @@ BOOL QdskQueryService(SC_HANDLE service, SERVICE_STATUS *status)
 
 BOOL QdskDeleteService(SC_HANDLE service)
 {
-    std::lock_guard<std::recursive_mutex> guard(g_lock);
+    std::lock_guard<std::recursive_timed_mutex> guard(g_lock);
     if (service != ServiceHandle() || !g_state.serviceEntry)
         return Fail(ERROR_INVALID_HANDLE);
     if (g_state.loaded)

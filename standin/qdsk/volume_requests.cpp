@@ -4,9 +4,14 @@
 //
 // A view is removed only after its files were saved into the container
 // (or, for a read-only volume, when they are unchanged); when saving fails
-// the volume stays mounted and the request says why. A view that outlives
-// its process is saved by the next mount of its container before anything
-// else happens.
+// the volume stays mounted and the request says why. A dismount first takes
+// the drive away from programs, so that nothing can be written between the
+// open-file check and the wipe; a failed dismount gives the drive back. A
+// view that outlives its process is saved by the next mount of its
+// container before anything else happens, and its drive letter is freed as
+// soon as anyone opens the driver. While mounted, a volume is saved a while
+// after its files stop changing (checkpoints). The driver reports result
+// codes only: the program shows them.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -21,9 +26,8 @@
 #include "standin/qdsk/view_archive.h"
 #include "standin/qdsk/volume_storage.h"
 #include "standin/qdsk/wine_drives.h"
-#include "Mount/language.h"
-#include "Mount/msgbox.h"
 #include "volume/volume_error_table.h"
+#include "volume/volume_errors.h"
 #include "volume/volume_header.h"
 
 #include <shlwapi.h>
@@ -46,18 +50,6 @@ std::string UnixPath(const WCHAR *dosPath)
     return s;
 }
 
-bool ReadAt(int fd, uint64_t offset, uint8_t *buffer, size_t length)
-{
-    size_t done = 0;
-    while (done < length) {
-        ssize_t n = pread(fd, buffer + done, length - done, off_t(offset + done));
-        if (n <= 0)
-            return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 // Diagnostics for paths that have no caller to answer (the end of the
 // process, the reset).
 void Report(const char *what, int drive, int code)
@@ -75,54 +67,116 @@ void Forget(Volume &v)
     if (v.file != INVALID_HANDLE_VALUE && v.file)
         CloseHandle(v.file);
     ReleaseCryptoContext(v.key);
+    ReleaseContainer(v.held);
+    if (v.viewLock >= 0)
+        close(v.viewLock);  // from now on the view is an orphan
     v = Volume();
+}
+
+// Tries to save what the view holds and checks that nothing was written
+// after that; a forced dismount saves again while files change. Programs
+// can no longer open files on the drive.
+int SaveForDismount(Volume &v, bool force)
+{
+    if (!force && FilesOpenUnder(v.view))
+        return 6;
+    for (int attempt = 0;; ++attempt) {
+        uint32_t crc = 0, now = 0;
+        uint64_t length = 0, nowLength = 0;
+        int result = 0;
+        if (v.readOnly) {
+            // Nothing can be saved: the view goes only when it holds what
+            // was mounted (a process with every right may still have
+            // written).
+            if (!ViewFingerprint(v.view, crc, length) || crc != v.readOnlyCrc || length != v.readOnlyLength)
+                return VOLUME_SAVE_NOT_WRITABLE;
+        } else {
+            result = SaveView(v.container, v.held, v.key, v.view, &crc, &length);
+        }
+        // A file that a program still has open may have been written since:
+        // what is wiped must be what was saved.
+        if (result == 0 && (force || !FilesOpenUnder(v.view)) && ViewFingerprint(v.view, now, nowLength) &&
+            now == crc && nowLength == length)
+            return 0;
+        if (result != 0 && result != 6)
+            return result;
+        if (!force || attempt >= 4)
+            return 6;
+    }
 }
 
 
 }  // namespace
 
 // Result code of a dismount; force skips the open-file check. The view and
-// the drive go only once the files are safe in the container.
+// the drive go only once the files are safe in the container; the drive is
+// taken away first and given back when the dismount fails.
 int Dismount(int drive, bool force)
 {
     Volume &v = g_state.volumes[drive];
-    if (!force && FilesOpenUnder(v.view))
-        return 6;
-    if (v.readOnly) {
-        // Nothing can be saved: the view goes only when it holds what was
-        // mounted (a process with every right may still have written).
-        uint32_t crc = 0;
-        uint64_t length = 0;
-        if (!ViewFingerprint(v.view, crc, length) || crc != v.readOnlyCrc || length != v.readOnlyLength)
-            return VOLUME_SAVE_NOT_WRITABLE;
-    } else if (int result = SaveView(v.container, v.key, v.view); result != 0) {
+    RemoveDrive(drive, v.view);
+    int result = SaveForDismount(v, force);
+    if (result != 0) {
+        if (!AddDrive(drive, v.view))
+            Report("giving the drive back", drive, 24);
         return result;
     }
-    RemoveDrive(drive, v.view);
-    DiscardView(v.view);
+    DiscardView(v.view, v.viewLock);
     Forget(v);
     return 0;
+}
+
+// The drive letters of views whose owners ended are freed, so that the
+// next mount can have them; the views stay until their containers are
+// mounted again. Letters that still show views that are gone are freed
+// too.
+void FreeDrivesOfEndedOwners()
+{
+    for (OrphanedView &o : FindOrphanedViews()) {
+        if (o.drive >= 0 && o.drive < 26 && !g_state.volumes[o.drive].used && DriveShows(o.drive, o.view))
+            RemoveDrive(o.drive, o.view);
+        ReleaseOrphan(o);
+    }
+    for (int d = 0; d < 26; ++d)
+        if (!g_state.volumes[d].used)
+            DriveTaken(d);
 }
 
 // Views of this container that a process left behind (killed, or ended
 // while saving failed) are saved into it before the mount reads it, and
 // only then wiped. A read-only view that is unchanged has nothing to save.
-static int RecoverOrphanedViews(const std::string &container, QdskCryptoContext *key, bool readOnly)
+// Only views made from this very container file count; of those there can
+// be one only, since every mount holds the container's lock: several are
+// refused rather than saved one over the other.
+static int RecoverOrphanedViews(const std::string &container, HeldContainer &held, QdskCryptoContext *key,
+                                bool readOnly)
 {
-    for (const OrphanedView &o : FindOrphanedViews(container)) {
+    std::vector<OrphanedView> all = FindOrphanedViews(), mine;
+    for (OrphanedView &o : all) {
+        if (o.container == container && OrphanBelongsTo(o, held.identity))
+            mine.push_back(o);
+        else
+            ReleaseOrphan(o);
+    }
+    int result = 0;
+    if (mine.size() > 1)
+        result = VOLUME_ORPHANS_DISAGREE;
+    for (size_t i = 0; result == 0 && i < mine.size(); ++i) {
+        OrphanedView &o = mine[i];
         uint32_t crc = 0;
         uint64_t length = 0;
         bool unchanged = o.readOnly && ViewFingerprint(o.view, crc, length) && crc == o.crc && length == o.length;
-        if (!unchanged) {
-            int result = readOnly ? VOLUME_SAVE_NOT_WRITABLE : SaveView(container, key, o.view);
-            if (result != 0)
-                return result;
-        }
-        if (o.drive >= 0 && o.drive < 26 && !g_state.volumes[o.drive].used)
+        if (!unchanged)
+            result = readOnly ? VOLUME_SAVE_NOT_WRITABLE : SaveView(container, held, key, o.view);
+        if (result != 0)
+            break;
+        if (o.drive >= 0 && o.drive < 26 && !g_state.volumes[o.drive].used && DriveShows(o.drive, o.view))
             RemoveDrive(o.drive, o.view);
-        DiscardView(o.view);
+        DiscardView(o.view, o.lock);
     }
-    return 0;
+    for (OrphanedView &o : mine)
+        ReleaseOrphan(o);
+    return result;
 }
 
 // How full each writable volume is; the drives that just crossed the
@@ -149,11 +203,8 @@ std::vector<std::pair<int, int>> CheckFilling()
 
 void WarnFilling(const std::vector<std::pair<int, int>> &warnings)
 {
-    for (const auto &w : warnings) {
-        WCHAR text[1024];
-        wnsprintfW(text, ARRAYSIZE(text), GetString("VOLUME_NEARLY_FULL"), WCHAR(L'A' + w.first), w.second);
-        ShowWarning(text);
-    }
+    for (const auto &w : warnings)
+        ShowVolumeNearlyFull(w.first, w.second);
 }
 
 static void Listed(const uint16_t *volumePath, uint16_t *listed)
@@ -218,6 +269,7 @@ BOOL Mount(QdskMountRequest *req)
             return TRUE;
         }
     int drive = req->DriveNumber;
+    FreeDrivesOfEndedOwners();
     if (drive < 0 || drive > 25 || g_state.volumes[drive].used || DriveTaken(drive)) {
         req->ResultCode = 22;
         return TRUE;
@@ -256,29 +308,29 @@ BOOL Mount(QdskMountRequest *req)
         return TRUE;
     }
 
+    // The lock is taken before anything else is read: whoever holds it
+    // (another process, prefix or user) has the container mounted.
     std::string container = ResolveContainer(UnixPath(path));
-    if (!container.empty() && MountedElsewhere(container)) {
+    HeldContainer held;
+    if (int locked = LockContainer(container, held); locked != 0) {
         CloseHandle(file);
-        req->ResultCode = 21;
+        req->ResultCode = locked;
         return TRUE;
     }
     // Saving writes a new copy beside the container: where that cannot
     // work, the volume is mounted read-only from the start rather than
     // taking files it could not keep.
-    if (!readOnly && !container.empty() &&
-        access(container.substr(0, container.rfind('/') + 1).c_str(), W_OK) != 0)
+    if (!readOnly && access(container.substr(0, container.rfind('/') + 1).c_str(), W_OK) != 0)
         readOnly = true, req->ReadOnlyFallback = 1;
     LARGE_INTEGER size = {};
     uint8_t header[VOLUME_HEADER_SIZE];
-    int fd = container.empty() ? -1 : open(container.c_str(), O_RDONLY | O_CLOEXEC);
-    bool read = fd >= 0 && GetFileSizeEx(file, &size) && uint64_t(size.QuadPart) >= 2 * HeaderAreaSize &&
-                ReadAt(fd, req->TryBackupHeader ? uint64_t(size.QuadPart) - HeaderAreaSize : 0, header,
+    bool read = GetFileSizeEx(file, &size) && uint64_t(size.QuadPart) >= 2 * HeaderAreaSize &&
+                ReadAt(held.fd, req->TryBackupHeader ? uint64_t(size.QuadPart) - HeaderAreaSize : 0, header,
                        sizeof(header));
-    if (fd >= 0)
-        close(fd);
     if (!read) {
+        ReleaseContainer(held);
         CloseHandle(file);
-        req->ResultCode = fd < 0 ? 23 : 9;
+        req->ResultCode = 9;
         return TRUE;
     }
 
@@ -289,14 +341,15 @@ BOOL Mount(QdskMountRequest *req)
     if (result == VOLUME_OK && key->areaStart + key->dataSize > uint64_t(size.QuadPart))
         result = 7;
     if (result == VOLUME_OK)
-        result = RecoverOrphanedViews(container, key, readOnly);
+        result = RecoverOrphanedViews(container, held, key, readOnly);
     std::string view;
+    int viewLock = -1;
     if (result == VOLUME_OK) {
-        view = CreateView(container, drive);
-        result = view.empty() ? 24 : RestoreView(container, key, view);
+        view = CreateView(container, held.identity, drive, viewLock);
+        result = view.empty() ? 24 : RestoreView(held, key, view);
     }
+    Volume &v = g_state.volumes[drive];
     if (result == VOLUME_OK && readOnly) {
-        Volume &v = g_state.volumes[drive];
         MakeViewReadOnly(view);
         if (!ViewFingerprint(view, v.readOnlyCrc, v.readOnlyLength) ||
             !RecordReadOnlyFingerprint(view, v.readOnlyCrc, v.readOnlyLength))
@@ -306,23 +359,30 @@ BOOL Mount(QdskMountRequest *req)
         result = 24;
     if (result != VOLUME_OK) {
         if (!view.empty())
-            DiscardView(view);  // holds nothing but what the container holds
-        g_state.volumes[drive] = Volume();
+            DiscardView(view, viewLock);  // holds nothing but what the container holds
+        v = Volume();
         ReleaseCryptoContext(key);
+        ReleaseContainer(held);
         CloseHandle(file);
         req->ResultCode = result;
         return TRUE;
     }
     if (req->RememberPassword && req->MountPassword.ByteCount != 0)
         Remember(&req->MountPassword);
-    Volume &v = g_state.volumes[drive];
     v.used = true;
     memcpy(v.listedPath, listed, sizeof(listed));
     v.file = file;
     v.container = container;
+    v.held = held;
     v.view = view;
+    v.viewLock = viewLock;
     v.key = key;
     v.readOnly = readOnly;
+    ViewState(view, v.seenState);
+    v.savedState = v.seenState;
+    v.changedAt = GetTickCount();
+    v.unsavedSince = 0;
+    StartCheckpoints();
     req->ResultCode = 0;
     return TRUE;
 }

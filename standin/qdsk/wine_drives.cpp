@@ -112,40 +112,41 @@ bool AddDrive(int drive, const std::string &view)
     return true;
 }
 
+bool DriveShows(int drive, const std::string &view)
+{
+    char pointed[4096];
+    ssize_t n = readlink(DosDeviceLink(drive).c_str(), pointed, sizeof(pointed) - 1);
+    if (n <= 0)
+        return false;
+    pointed[n] = 0;
+    return view == pointed;
+}
+
 void RemoveDrive(int drive, const std::string &view)
 {
+    // The link first: from then on no program can open a file on the drive.
+    if (DriveShows(drive, view))
+        unlink(DosDeviceLink(drive).c_str());
     WCHAR name[3], target[64];
     DeviceNames(drive, name, target);
     DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION | DDD_EXACT_MATCH_ON_REMOVE, name, target);
-    std::string link = DosDeviceLink(drive);
-    char pointed[4096];
-    ssize_t n = readlink(link.c_str(), pointed, sizeof(pointed) - 1);
-    if (n > 0) {
-        pointed[n] = 0;
-        if (view == pointed)
-            unlink(link.c_str());
-    }
 }
 
 bool DriveTaken(int drive)
 {
-    if (GetLogicalDrives() & (1u << drive))
-        return true;
-    struct stat st;
+    // A link to a view that is gone (wiped by hand, or left by an emulation
+    // whose view was recovered elsewhere) goes, with the DOS device that
+    // showed it.
     std::string link = DosDeviceLink(drive);
-    if (lstat(link.c_str(), &st) != 0)
-        return false;
-    // A link to a view that is gone, left by an emulation that ended.
     char target[4096];
+    struct stat st;
     ssize_t n = readlink(link.c_str(), target, sizeof(target) - 1);
     if (n > 0) {
         target[n] = 0;
-        if (strstr(target, "/qdsk-view-") && stat(target, &st) != 0) {
-            unlink(link.c_str());
-            return false;
-        }
+        if (strstr(target, "/qdsk-") && strstr(target, "/view-") && stat(target, &st) != 0)
+            RemoveDrive(drive, target);
     }
-    return true;
+    return (GetLogicalDrives() & (1u << drive)) || lstat(link.c_str(), &st) == 0;
 }
 
 bool FilesOpenUnder(const std::string &view)

@@ -15,6 +15,8 @@ std::vector<std::string> RuntimeFolders();
 bool AddDrive(int drive, const std::string &view);
 // Removes both again (the link only when it points at view).
 void RemoveDrive(int drive, const std::string &view);
+// Whether the prefix's drive link of the letter points at view.
+bool DriveShows(int drive, const std::string &view);
 // Whether the letter is in use: mounted here, listed by Wine, or linked in
 // the prefix (a link to a view that no longer exists is cleared).
 bool DriveTaken(int drive);

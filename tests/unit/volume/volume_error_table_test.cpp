@@ -29,7 +29,8 @@ TEST(VolumeErrorTable, EntriesAreUniqueOrderedAndComplete)
                               18, 19, 21, 22, 23, 24, 26, 28, 29, 30, 31, 32, 33,
                               // the driver emulation's reasons for keeping files where they are
                               VOLUME_SAVE_NO_SPACE, VOLUME_SAVE_NOT_WRITABLE, VOLUME_VIEW_TOO_LARGE,
-                              VOLUME_CONTENTS_UNREADABLE,
+                              VOLUME_CONTENTS_UNREADABLE, VOLUME_CONTAINER_CHANGED, VOLUME_ORPHANS_DISAGREE,
+                              VOLUME_RESTORE_NO_SPACE,
                               // the program's own refusal of a path the records cannot hold
                               VOLUME_PATH_TOO_LONG};
     EXPECT_EQ(codes, expected);
@@ -37,7 +38,7 @@ TEST(VolumeErrorTable, EntriesAreUniqueOrderedAndComplete)
 
 TEST(VolumeErrorTable, UnknownCodesAndSpecialEntries)
 {
-    for (int code : {0, 10, 12, 14, 20, 25, 27, 39, -1, 1000}) {
+    for (int code : {0, 10, 12, 14, 20, 25, 27, 42, -1, 1000}) {
         const VolumeErrorEntry &e = FindVolumeError(code);
         EXPECT_EQ(e.code, -1) << code;
         EXPECT_EQ(std::u16string(e.text), u"发生未知的错误!");

@@ -5,6 +5,7 @@
 #include "volume_support.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +38,57 @@ std::string UnixOf(const std::string &dos)
     char *p = wine_get_unix_file_name(wide);
     std::string s = p ? p : "";
     HeapFree(GetProcessHeap(), 0, p);
+    return s;
+}
+
+// Starts this program again as a second process that runs RunStandinChild
+// in the given mode with arg; its handle, or null.
+HANDLE StartChild(const char *mode, const std::string &arg, DWORD *pid = nullptr)
+{
+    Dl_info self = {};
+    if (!dladdr(reinterpret_cast<void *>(&RunStandinChild), &self))
+        return nullptr;
+    WCHAR line[1024];
+    WCHAR *dos = wine_get_dos_file_name(self.dli_fname);
+    if (!dos)
+        return nullptr;
+    wsprintfW(line, L"\"%s\" --standin-child \"%hs\"", dos, arg.c_str());
+    HeapFree(GetProcessHeap(), 0, dos);
+    SetEnvironmentVariableA("VG_STANDIN_CHILD", mode);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("VG_STANDIN_CHILD", nullptr);
+    if (!started)
+        return nullptr;
+    CloseHandle(pi.hThread);
+    if (pid)
+        *pid = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+// Waits until the child signals that it is ready (false when it ended or
+// took too long).
+bool ChildReady(HANDLE child)
+{
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready");
+    HANDLE both[2] = {ready, child};
+    DWORD waited = WaitForMultipleObjects(2, both, FALSE, 60000);
+    CloseHandle(ready);
+    return waited == WAIT_OBJECT_0;
+}
+
+// Past the sharing rules of a mount that holds the file exclusively.
+std::string ReadUnix(const std::string &path)
+{
+    std::string s;
+    if (FILE *f = fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        while (size_t n = fread(buffer, 1, sizeof buffer, f))
+            s.append(buffer, n);
+        fclose(f);
+    }
     return s;
 }
 
@@ -90,6 +142,7 @@ TEST_F(QdskKeeping, ReadOnlyContainerGivesReadOnlyDrive)
     EXPECT_EQ(stat(view, &st), 0) << "the reset keeps the view it could not save";
     WipeTree(view);
     unlink((std::string(view) + ".owner").c_str());
+    unlink((std::string(view) + ".lock").c_str());
 }
 
 TEST_F(QdskKeeping, UnreadableDataAreaIsRefusedAndUntouched)
@@ -150,17 +203,163 @@ TEST_F(QdskKeeping, KilledProcessLosesNothing)
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), WAIT_OBJECT_0);
     CloseHandle(pi.hProcess);
 
-    // A new mount of the same container: what the killed process wrote is
-    // there, and its left-over view and drive are gone.
+    // The program started again: opening the driver frees the dead
+    // process's drive letter, the volume mounts on it, what the killed
+    // process wrote is there and its left-over view is gone.
+    EXPECT_EQ(ConnectDriver(), 0u);
     int again = FirstFreeDrive();
+    EXPECT_EQ(again, drive) << "the dead process's drive is free again";
     ASSERT_EQ(Mount(again, "pw"), 1);
     EXPECT_EQ(ReadAll(On(again, "docs\\note.txt").c_str()), "written before the kill");
     EXPECT_EQ(ReadAll(On(again, "second.bin").c_str()), std::string(70000, 's'));
-    if (again != drive) {
-        EXPECT_FALSE(GetLogicalDrives() & (1u << drive)) << "the dead process's drive is cleared";
-    }
     EXPECT_EQ(Dismount(again), 0);
     DeleteFileA(ready.c_str());
+}
+
+// A file that another Wine process holds open on the drive: the plain
+// dismount refuses with 6 and leaves everything as it was; the forced one
+// saves what the file held at that moment before the view goes.
+TEST_F(QdskKeeping, FileHeldByAnotherProcessStopsThePlainDismount)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    HANDLE child = StartChild("hold", On(drive, "held.txt"));
+    ASSERT_NE(child, nullptr);
+    ASSERT_TRUE(ChildReady(child));
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+
+    EXPECT_EQ(Dismount(drive), 6);
+    EXPECT_TRUE(GetLogicalDrives() & (1u << drive)) << "the drive stays";
+    EXPECT_TRUE(ReadAll(On(drive, "held.txt").c_str()).empty()) << "held without sharing";
+    struct stat st;
+    ASSERT_EQ(stat((std::string(view) + "/held.txt").c_str(), &st), 0) << "nothing is wiped";
+    EXPECT_EQ(st.st_size, 24);
+
+    int forced = -1;
+    RunAnswering([&] { forced = DismountVolume(nullptr, drive, TRUE); });
+    EXPECT_EQ(forced, 0);
+    TerminateProcess(child, 0);
+    WaitForSingleObject(child, 20000);
+    CloseHandle(child);
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(drive, "held.txt").c_str()), "held by another process.") << "saved as it was";
+    EXPECT_EQ(Dismount(drive), 0);
+}
+
+// A process killed a while after its last write, with its left-over view
+// lost as well (a power cut takes the tmpfs with it): the checkpoint made
+// while it was mounted brings the files back.
+TEST_F(QdskKeeping, CheckpointKeepsWorkWhenTheViewIsLost)
+{
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    HANDLE child = StartChild("checkpoint", container);
+    ASSERT_NE(child, nullptr);
+    bool ready = ChildReady(child);
+    TerminateProcess(child, 9);
+    WaitForSingleObject(child, 20000);
+    CloseHandle(child);
+    ASSERT_TRUE(ready);
+    std::string view = ReadAll((folder + "view.txt").c_str());
+    DeleteFileA((folder + "view.txt").c_str());
+    ASSERT_FALSE(view.empty()) << "the child saw a checkpoint";
+    WipeTree(view);
+    for (const char *tail : {".owner", ".lock"})
+        unlink((view + tail).c_str());
+
+    ASSERT_EQ(ConnectDriver(), 0u);
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    EXPECT_EQ(ReadAll(On(drive, "docs\\note.txt").c_str()), "written before the kill");
+    EXPECT_EQ(ReadAll(On(drive, "second.bin").c_str()), std::string(70000, 's'));
+    EXPECT_EQ(Dismount(drive), 0);
+}
+
+struct Writer {
+    HANDLE file;
+    volatile LONG records;
+    volatile LONG stop;
+};
+
+DWORD WINAPI WriteRecords(LPVOID param)
+{
+    Writer *w = static_cast<Writer *>(param);
+    while (!w->stop) {
+        char record[32];
+        int n = wsprintfA(record, "record %08ld........\n", w->records);
+        DWORD written = 0;
+        if (!WriteFile(w->file, record, DWORD(n), &written, nullptr) || written != DWORD(n))
+            break;
+        InterlockedIncrement(&w->records);
+    }
+    return 0;
+}
+
+std::string Records(LONG count)
+{
+    std::string s;
+    for (LONG i = 0; i < count; ++i) {
+        char record[32];
+        wsprintfA(record, "record %08ld........\n", i);
+        s += record;
+    }
+    return s;
+}
+
+// A program appending to a file during a forced dismount: either the
+// dismount fails with files open, or what it had written is in the
+// container; never zeros. A file hard-linked from the drive to a file
+// elsewhere on the same tmpfs is unlinked at the wipe, not zeroed.
+TEST_F(QdskKeeping, DismountKeepsWritesAndLinkedFiles)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw", 4 << 20));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+    std::string elsewhere = std::string(view) + "-linked-elsewhere";
+    ASSERT_TRUE(WriteAll(("Z:" + elsewhere).c_str(), "kept outside the volume"));
+    ASSERT_EQ(link(elsewhere.c_str(), (std::string(view) + "/linked.txt").c_str()), 0);
+
+    Writer w = {CreateFileA(On(drive, "log.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            CREATE_ALWAYS, 0, nullptr),
+                0, 0};
+    ASSERT_NE(w.file, INVALID_HANDLE_VALUE);
+    HANDLE thread = CreateThread(nullptr, 0, WriteRecords, &w, 0, nullptr);
+    while (w.records < 2000)
+        Sleep(10);
+    LONG before = w.records;
+    int forced = -1;
+    RunAnswering([&] { forced = DismountVolume(nullptr, drive, TRUE); });
+    w.stop = 1;
+    WaitForSingleObject(thread, 10000);
+    CloseHandle(thread);
+    CloseHandle(w.file);
+    LONG total = w.records;
+    if (forced == 6) {
+        EXPECT_TRUE(GetLogicalDrives() & (1u << drive)) << "the drive is back";
+        EXPECT_EQ(Dismount(drive), 0) << "once the writer has stopped";
+    } else {
+        EXPECT_EQ(forced, 0);
+    }
+    EXPECT_EQ(ReadUnix(elsewhere), "kept outside the volume");
+    unlink(elsewhere.c_str());
+
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    std::string log = ReadAll(On(drive, "log.txt").c_str());
+    EXPECT_EQ(log.find('\0'), std::string::npos) << "no zeroed writes";
+    EXPECT_EQ(log.size() % 24, 0u);
+    LONG kept = LONG(log.size() / 24);
+    EXPECT_GE(kept, before) << "everything written before the dismount";
+    if (forced == 6) {
+        EXPECT_EQ(kept, total);
+    }
+    EXPECT_TRUE(log == Records(kept));
+    EXPECT_EQ(ReadAll(On(drive, "linked.txt").c_str()), "kept outside the volume");
+    EXPECT_EQ(Dismount(drive), 0);
 }
 
 TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
@@ -205,6 +404,57 @@ TEST_F(QdskKeeping, SavingWithoutSpaceKeepsTheDriveUntilThereIsRoom)
     RemoveDirectoryA(tiny.c_str());
 }
 
+// A backup of the container put back while the volume is mounted: the
+// session's files are not saved over it (their area would be encrypted
+// under a key its header may not hold), the user is told, and both the
+// backup and the session's files survive.
+TEST_F(QdskKeeping, ContainerReplacedWhileMountedIsNotOverwritten)
+{
+    ASSERT_EQ(ConnectDriver(), 0u);
+    ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
+    int drive = FirstFreeDrive();
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "first.txt").c_str(), "first session"));
+    ASSERT_EQ(Dismount(drive), 0);
+    std::string backup = folder + "backup.dat";
+    ASSERT_TRUE(CopyFileA(container.c_str(), backup.c_str(), FALSE));
+    std::string saved = ReadAll(backup.c_str());
+
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    ASSERT_TRUE(WriteAll(On(drive, "second.txt").c_str(), "second session"));
+    // Copied over it in place, as cp does (Windows programs cannot: the
+    // mount holds the file without delete sharing).
+    Sleep(20);
+    int fd = open(UnixOf(container).c_str(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, saved.data(), saved.size()), ssize_t(saved.size()));
+    close(fd);
+    std::vector<Box> boxes = RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 0); });
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ(boxes[0].text, Text(GetString("ERR_VOLUME_CONTAINER_CHANGED")));
+    EXPECT_EQ(Dismount(drive), VOLUME_CONTAINER_CHANGED);
+    EXPECT_TRUE(ReadUnix(UnixOf(container)) == saved) << "the backup put back is untouched";
+    EXPECT_EQ(ReadAll(On(drive, "second.txt").c_str()), "second session") << "the session's files stay";
+
+    // Another container moved into its place: refused all the same. (The
+    // exclusive mount keeps Windows programs out; Unix ones are not.)
+    std::string other = folder + "other.dat";
+    ASSERT_TRUE(MakeContainer(other.c_str(), "pw", "pw"));
+    std::string otherBytes = ReadAll(other.c_str());
+    ASSERT_EQ(rename(UnixOf(other).c_str(), UnixOf(container).c_str()), 0);
+    EXPECT_EQ(Dismount(drive), VOLUME_CONTAINER_CHANGED);
+    EXPECT_TRUE(ReadUnix(UnixOf(container)) == otherBytes);
+    char view[1024];
+    QdskStandinViewFolder(drive, view, sizeof view);
+    QdskStandinReset();
+    EXPECT_EQ(ReadAll(("Z:" + std::string(view) + "/second.txt").c_str()), "second session")
+        << "kept when the process lets go";
+    WipeTree(view);
+    for (const char *tail : {".owner", ".lock"})
+        unlink((std::string(view) + tail).c_str());
+    DeleteFileA(backup.c_str());
+}
+
 TEST_F(QdskKeeping, SymlinkedContainerIsWrittenThrough)
 {
     std::string target = folder + "real.dat";
@@ -216,12 +466,28 @@ TEST_F(QdskKeeping, SymlinkedContainerIsWrittenThrough)
     int drive = FirstFreeDrive();
     ASSERT_EQ(Mount(drive, "pw"), 1);
     ASSERT_TRUE(WriteAll(On(drive, "through.txt").c_str(), "via the link"));
+    // Its time and the hidden flag survive the dismount as well.
+    FILETIME written = {0x12345670, 0x01C00000};
+    HANDLE f = CreateFileA(On(drive, "through.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(f, nullptr, nullptr, &written));
+    CloseHandle(f);
+    bool hidden = SetFileAttributesA(On(drive, "through.txt").c_str(), FILE_ATTRIBUTE_HIDDEN) &&
+                  (GetFileAttributesA(On(drive, "through.txt").c_str()) & FILE_ATTRIBUTE_HIDDEN);
     EXPECT_EQ(Dismount(drive), 0);
     struct stat st;
     ASSERT_EQ(lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
     ASSERT_EQ(Mount(drive, "pw"), 1);
     EXPECT_EQ(ReadAll(On(drive, "through.txt").c_str()), "via the link");
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    ASSERT_TRUE(GetFileAttributesExA(On(drive, "through.txt").c_str(), GetFileExInfoStandard, &data));
+    EXPECT_EQ(data.ftLastWriteTime.dwLowDateTime, written.dwLowDateTime);
+    EXPECT_EQ(data.ftLastWriteTime.dwHighDateTime, written.dwHighDateTime);
+    if (hidden) {
+        EXPECT_TRUE(data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    }
     EXPECT_EQ(Dismount(drive), 0);
     unlink(link.c_str());
     DeleteFileA(target.c_str());
@@ -254,10 +520,24 @@ TEST_F(QdskKeeping, LargeOlderModeContainerStreams)
 // writes, says where, and waits to be killed.
 int RunStandinChild(const char *container)
 {
+    char mode[32] = "";
+    GetEnvironmentVariableA("VG_STANDIN_CHILD", mode, sizeof mode);
+    if (!lstrcmpA(mode, "hold")) {
+        // Holds the file open without sharing, as an editor would.
+        HANDLE f = CreateFileA(container, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD n = 0;
+        if (f == INVALID_HANDLE_VALUE || !WriteFile(f, "held by another process.", 24, &n, nullptr))
+            return 5;
+        SetEvent(CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready"));
+        Sleep(INFINITE);
+    }
     SetPreferredLanguage("zh-cn");
     if (LoadLanguage() != 1 || !InitCrypto() || !OpenRandomPool() || ConnectDriver() != 0)
         return 2;
     PrivacyHandOver = [](HWND, int) {};
+    bool checkpoint = !lstrcmpA(mode, "checkpoint");
+    if (checkpoint)
+        QdskStandinSetCheckpointTimes(1000, 600000);
     QdskPassword pw = Password("pw");
     MountOptions options = {};
     int drive = FirstFreeDrive();
@@ -268,6 +548,21 @@ int RunStandinChild(const char *container)
     if (!WriteAll((root + "docs\\note.txt").c_str(), "written before the kill") ||
         !WriteAll((root + "second.bin").c_str(), std::string(70000, 's')))
         return 4;
+    if (checkpoint) {
+        // Until the quiet time has passed and the files were saved while
+        // mounted; then the view is what the parent gets to delete.
+        QdskStandinCounters counters = {};
+        for (int i = 0; i < 300 && counters.checkpoints == 0; ++i) {
+            Sleep(100);
+            QdskStandinGetCounters(&counters);
+        }
+        char view[1024];
+        QdskStandinViewFolder(drive, view, sizeof view);
+        std::string ready = container;
+        WriteAll((ready.substr(0, ready.rfind('\\') + 1) + "view.txt").c_str(), counters.checkpoints ? view : "");
+        SetEvent(CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready"));
+        Sleep(INFINITE);
+    }
     std::string ready = container;
     ready = ready.substr(0, ready.rfind('\\') + 1) + "ready.txt";
     char text[64];

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include "crypto/crc32.h"
@@ -16,6 +17,17 @@ using namespace volume_test;
 namespace {
 
 class QdskStandin : public VolumeTest {};
+
+std::string ResolveUnix(const std::string &dos)
+{
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, dos.c_str(), -1, wide, MAX_PATH);
+    char *p = wine_get_unix_file_name(wide);
+    char real[4096];
+    std::string s = p && realpath(p, real) ? real : "";
+    HeapFree(GetProcessHeap(), 0, p);
+    return s;
+}
 
 std::string UnixFolder(const std::string &name)
 {
@@ -65,7 +77,14 @@ TEST_F(QdskStandin, ViewFrameRoundTripInPiecesAndDamage)
         big[i] = char(i);
     ASSERT_TRUE(WriteAll(("Z:" + from + "/sub/big.bin").c_str(), big));
     ASSERT_TRUE(WriteAll(("Z:" + from + "/empty").c_str(), ""));
+    // Times and the DOS attributes (where the file system keeps them) go
+    // along with the files.
+    bool attributes = setxattr((from + "/empty").c_str(), "user.DOSATTRIB", "0x2", 3, 0) == 0;
     ASSERT_EQ(chmod((from + "/empty").c_str(), 0444), 0);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 123456789}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (from + "/sub/big.bin").c_str(), times, 0), 0);
+    times[1].tv_sec = 1100000000;
+    ASSERT_EQ(utimensat(AT_FDCWD, (from + "/sub").c_str(), times, 0), 0);
 
     std::vector<uint8_t> frame = Pack(from);
     EXPECT_EQ(ViewFrameLength(frame.data()), frame.size());
@@ -75,6 +94,31 @@ TEST_F(QdskStandin, ViewFrameRoundTripInPiecesAndDamage)
     struct stat st;
     ASSERT_EQ(stat((to + "/empty").c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 0);
+    ASSERT_EQ(stat((to + "/sub/big.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_EQ(st.st_mtim.tv_nsec, 123456789);
+    ASSERT_EQ(stat((to + "/sub").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1100000000) << "a folder's time is set after its contents";
+    char kept[8] = {};
+    if (attributes) {
+        EXPECT_EQ(getxattr((to + "/empty").c_str(), "user.DOSATTRIB", kept, sizeof kept), 3);
+        EXPECT_STREQ(kept, "0x2");
+    }
+
+    // A frame of the first format (no times, no attributes) still unpacks.
+    std::vector<uint8_t> old = {'Q', 'D', 'S', 'K', 'V', 'I', 'E', 'W', 1, 0, 0, 0, 1, 0, 0, 0};
+    std::vector<uint8_t> entry = {2, 5, 0, 0x80, 1, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 'a', '.', 't', 'x', 't', 'a', 'b', 'c'};
+    uint32_t oldCrc = Crc32(entry.data(), entry.size());
+    for (int i = 0; i < 8; ++i)
+        old.push_back(uint8_t(i == 0 ? entry.size() : 0));
+    for (int i = 0; i < 4; ++i)
+        old.push_back(uint8_t(oldCrc >> (8 * i)));
+    old.insert(old.end(), 4, 0);
+    old.insert(old.end(), entry.begin(), entry.end());
+    std::string fourth = UnixFolder("fourth");
+    EXPECT_TRUE(Unpack(old, fourth, 5));
+    EXPECT_EQ(ReadAll(("Z:" + fourth + "/a.txt").c_str()), "abc");
+    WipeTree(fourth);
 
     // A flipped payload byte fails the CRC; random bytes are no frame.
     std::vector<uint8_t> damaged = frame;
@@ -202,24 +246,50 @@ TEST_F(QdskStandin, RequestsCheckTheirRecords)
     EXPECT_EQ(req.ResultCode, 23);
 }
 
-// Views are kept on tmpfs only, private to the user; a view left by a
-// process that is gone is never wiped unless it was saved into its own
-// container (the killed-process scenario shows that saving).
-TEST_F(QdskStandin, ViewIsPrivateOnTmpfsAndOtherOrphansStay)
+// What another owner would plant: a folder or file that is not ours, or
+// that others may write.
+void MakeForeign(const std::string &path)
+{
+    if (geteuid() != 0 || chown(path.c_str(), 12345, 12345) != 0)
+        chmod(path.c_str(), 0777);
+}
+
+// An owner record for the view that names the container as it is now, so
+// that only ownership can keep the view from being adopted.
+bool PlantOwnerRecord(const std::string &view, const std::string &container)
+{
+    struct stat st;
+    uint8_t salt[64];
+    int fd = open(container.c_str(), O_RDONLY);
+    bool ok = fd >= 0 && fstat(fd, &st) == 0 && pread(fd, salt, 64, 0) == 64;
+    if (fd >= 0)
+        close(fd);
+    char line[512];
+    std::string text = container + "\n3 0 0 0\n";
+    snprintf(line, sizeof line, "%llu %llu %llu %lld %lld ", (unsigned long long)st.st_dev,
+             (unsigned long long)st.st_ino, (unsigned long long)st.st_size, (long long)st.st_mtim.tv_sec,
+             (long long)st.st_mtim.tv_nsec);
+    text += line;
+    for (uint8_t b : salt) {
+        snprintf(line, sizeof line, "%02x", b);
+        text += line;
+    }
+    text += "\n";
+    return ok && WriteAll(("Z:" + view + ".owner").c_str(), text);
+}
+
+// Views are kept on tmpfs only, in a folder of the user's own (mode 0700,
+// checked with lstat before anything in it is read). A view of another
+// owner, planted to be saved into this user's container, is ignored; a view
+// left by a process that is gone is never wiped unless it was saved into
+// its own container.
+TEST_F(QdskStandin, ViewIsPrivateOnTmpfsAndForeignViewsAreIgnored)
 {
     std::string onDisk = UnixFolder("runtime");
     ASSERT_EQ(setenv("XDG_RUNTIME_DIR", onDisk.c_str(), 1), 0);
     char pattern[] = "/dev/shm/vg-standin-runtime-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
-    std::string runtime = pattern;
-    // Views of processes that are gone (no such pid): one of another
-    // container, one without an owner record.
-    std::string other = runtime + "/qdsk-view-99999999-abcdef", bare = runtime + "/qdsk-view-99999998-abcdef";
-    for (const std::string &orphan : {other, bare}) {
-        ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
-        ASSERT_TRUE(WriteAll(("Z:" + orphan + "/left.txt").c_str(), "left behind"));
-    }
-    ASSERT_TRUE(WriteAll(("Z:" + other + ".owner").c_str(), "/elsewhere/vdisk.dat\n3 0 0 0\n"));
+    std::string runtime = pattern, mine = runtime + "/qdsk-" + std::to_string(geteuid());
 
     ASSERT_EQ(ConnectDriver(), 0u);
     ASSERT_TRUE(MakeContainer(container.c_str(), "pw", "pw"));
@@ -230,21 +300,62 @@ TEST_F(QdskStandin, ViewIsPrivateOnTmpfsAndOtherOrphansStay)
     EXPECT_NE(std::string(view).rfind(onDisk, 0), 0u) << "a runtime folder on disk is not used: " << view;
     RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
 
+    // The user's folder name taken by someone else before the first mount:
+    // not used.
     ASSERT_EQ(setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1), 0);
+    ASSERT_EQ(mkdir(mine.c_str(), 0700), 0);
+    MakeForeign(mine);
     ASSERT_EQ(Mount(drive, "pw"), 1);
     QdskStandinViewFolder(drive, view, sizeof(view));
-    EXPECT_EQ(std::string(view).rfind(runtime + "/qdsk-view-", 0), 0u) << view;
+    EXPECT_NE(std::string(view).rfind(mine, 0), 0u) << view;
+    RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
+    ASSERT_EQ(rmdir(mine.c_str()), 0);
+
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    QdskStandinViewFolder(drive, view, sizeof(view));
+    EXPECT_EQ(std::string(view).rfind(mine + "/view-", 0), 0u) << view;
     struct stat st;
+    ASSERT_EQ(lstat(mine.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
     ASSERT_EQ(stat(view, &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(ReadAll(("Z:" + other + "/left.txt").c_str()), "left behind");
-    EXPECT_EQ(ReadAll(("Z:" + bare + "/left.txt").c_str()), "left behind");
     RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
-    EXPECT_NE(stat(view, &st), 0) << "the saved view is wiped";
+
+    // Left-over views, each with a file: one whose owner record (naming this
+    // container as it is) is another owner's, one of ours for the same
+    // container, one of another container, one without a record, and one
+    // in the shared folder under the old naming.
+    std::string unixContainer = ResolveUnix(container);
+    std::string planted = mine + "/view-plant1", ours = mine + "/view-ours01", other = mine + "/view-other1",
+                bare = mine + "/view-bare01", shared = runtime + "/qdsk-view-99999999-abcdef";
+    for (const std::string &orphan : {planted, ours, other, bare, shared}) {
+        ASSERT_EQ(mkdir(orphan.c_str(), 0700), 0);
+        ASSERT_TRUE(WriteAll(("Z:" + orphan + "/" + orphan.substr(orphan.rfind('/') + 1) + ".txt").c_str(),
+                             "left behind"));
+    }
+    for (const std::string &orphan : {planted, ours, shared}) {
+        ASSERT_TRUE(PlantOwnerRecord(orphan, unixContainer));
+        ASSERT_TRUE(WriteAll(("Z:" + orphan + ".lock").c_str(), ""));
+    }
+    ASSERT_TRUE(WriteAll(("Z:" + other + ".owner").c_str(), "/elsewhere/vdisk.dat\n3 0 0 0\n"));
+    MakeForeign(planted + ".owner");
+
+    ASSERT_EQ(Mount(drive, "pw"), 1);
+    std::string root = std::string(1, char('A' + drive)) + ":\\";
+    EXPECT_EQ(ReadAll((root + "view-ours01.txt").c_str()), "left behind") << "our own orphan is saved and shown";
+    EXPECT_EQ(ReadAll((root + "view-plant1.txt").c_str()), "") << "another owner's view is not adopted";
+    EXPECT_EQ(ReadAll((root + "qdsk-view-99999999-abcdef.txt").c_str()), "");
+    EXPECT_NE(stat(ours.c_str(), &st), 0) << "the saved orphan is wiped";
+    for (const std::string &kept : {planted, other, bare, shared})
+        EXPECT_EQ(ReadAll(("Z:" + kept + "/" + kept.substr(kept.rfind('/') + 1) + ".txt").c_str()), "left behind");
+    RunAnswering([&] { EXPECT_EQ(DismountWithRetry(nullptr, drive, FALSE), 1); });
     unsetenv("XDG_RUNTIME_DIR");
-    WipeTree(other);
-    WipeTree(bare);
-    unlink((other + ".owner").c_str());
+    for (const std::string &kept : {planted, other, bare, shared}) {
+        WipeTree(kept);
+        unlink((kept + ".owner").c_str());
+        unlink((kept + ".lock").c_str());
+    }
+    rmdir(mine.c_str());
     rmdir(runtime.c_str());
     rmdir(onDisk.c_str());
 }

@@ -28,7 +28,7 @@ void WalkTable(int first, int last)
     ASSERT_FALSE(GetKeyState(VK_CAPITAL) & 1);
     int count = 0;
     const VolumeErrorEntry *entries = VolumeErrorEntries(&count);
-    ASSERT_EQ(count, 32);
+    ASSERT_EQ(count, 35);
     int walked = 0;
     for (int i = 0; i < count; ++i) {
         const VolumeErrorEntry &e = entries[i];
@@ -59,12 +59,16 @@ TEST_F(VolumeErrors, TableCodes1To9) { WalkTable(1, 9); }
 TEST_F(VolumeErrors, TableCodes10To19) { WalkTable(10, 19); }
 TEST_F(VolumeErrors, TableCodes20To26) { WalkTable(20, 26); }
 TEST_F(VolumeErrors, TableCodes27To33) { WalkTable(27, 33); }
-TEST_F(VolumeErrors, TableCodesOfTheDriverEmulation) { WalkTable(34, 37); }
+TEST_F(VolumeErrors, TableCodesOfTheDriverEmulation)
+{
+    WalkTable(34, 37);
+    WalkTable(39, 41);
+}
 TEST_F(VolumeErrors, TableCodeOfTheProgramsOwnPathRefusal) { WalkTable(38, 38); }
 
 TEST_F(VolumeErrors, UnknownCodes)
 {
-    for (int unknown : {10, 12, 14, 20, 25, 27, 39, 99, -5}) {
+    for (int unknown : {10, 12, 14, 20, 25, 27, 42, 99, -5}) {
         std::vector<Box> boxes = RunAnswering([&] { ShowVolumeError(nullptr, unknown); });
         ASSERT_EQ(boxes.size(), 1u) << unknown;
         EXPECT_EQ(boxes[0].text, u"发生未知的错误!") << unknown;
