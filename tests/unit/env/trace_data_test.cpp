@@ -425,3 +425,14 @@ TEST_F(TraceData, NoRuleTakesAProgramOrDocumentsFolderWhole)
         EXPECT_FALSE(sensitive && TakesWholeFolder(r[2])) << r[1] << " taken whole (application " << r[0] << ")";
     }
 }
+
+// The loader drops a rule whose pattern could reach outside its folder; no
+// shipped rule may be one of them.
+TEST_F(TraceData, EveryRulePatternStaysInItsFolder)
+{
+    for (const Row &r : Query("select aid,path,name from apppaths")) {
+        if (r[2] == kNull)
+            continue;
+        EXPECT_TRUE(IsContainedRuleName(Widen(r[2].c_str()))) << r[1] << " " << r[2] << " (application " << r[0] << ")";
+    }
+}
