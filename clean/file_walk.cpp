@@ -19,6 +19,10 @@ volatile LONG g_cleanAbort;
 namespace {
 
 const int kWalkUnits = 32768;
+// Folders deeper than this below a rule's folder are left alone: no
+// application keeps traces that deep, and a tree planted to be endless
+// (or to make every open cost its whole depth, as under Wine) ends here.
+const size_t kMostDepth = 256;
 
 // The masks of a pattern that share one sub-folder part.
 struct MaskGroup {
@@ -167,7 +171,7 @@ void WalkTree(HANDLE top, int pathEnd, WalkState &s, bool topFiles)
     ListFolder(top, VisitEntry, &s);
     while (!stack.empty()) {
         Frame &f = stack.back();
-        if (!g_cleanAbort && f.next < f.subs.size()) {
+        if (!g_cleanAbort && f.next < f.subs.size() && stack.size() <= kMostDepth) {
             const SubFolder sub = f.subs[f.next++];
             const WCHAR *name = reinterpret_cast<const WCHAR *>(f.names.c_str()) + sub.nameAt;
             if (f.pathEnd + sub.nameLength + 2 >= kWalkUnits)
