@@ -292,3 +292,82 @@ TEST(CleanHostile, EscapeRowsDeleteNothingOutsideTheTracePlaces)
 }
 
 } // namespace
+
+namespace {
+
+// The registry side: keys too close to a root or holding whole branches of
+// settings are refused, and a link below a trace key is neither followed
+// nor removed.
+TEST(CleanRegistryGuard, ShallowAndBranchKeysRefusedLinksNotFollowed)
+{
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L""));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L"Software"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L"software\\microsoft"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L"Software\\Classes"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_LOCAL_MACHINE, L"SOFTWARE"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L"Software\\\\App"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CURRENT_USER, L"\\Software\\App"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_USERS, L"S-1-5-21\\Software"));
+    EXPECT_FALSE(IsCleanableRegKey(HKEY_CLASSES_ROOT, L"Some\\Key"));
+    EXPECT_TRUE(IsCleanableRegKey(HKEY_CURRENT_USER, L"Software\\Paint.NET"));
+    EXPECT_TRUE(IsCleanableRegKey(HKEY_USERS, L"S-1-5-21\\Software\\App"));
+
+    // HKCU\Software\VgRegLink\Key holds a value and a link to a key under
+    // HKEY_LOCAL_MACHINE that is no trace.
+    const WCHAR kTrace[] = L"Software\\VgRegLink\\Key";
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VgRegLink");
+    ASSERT_TRUE(SetValue(kTrace, L"v", REG_SZ, L"x", 4));
+    HKEY target;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgRegTarget", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &target, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(target, L"keep", 0, REG_SZ, reinterpret_cast<const BYTE *>(L"k"), 4), ERROR_SUCCESS);
+    RegCloseKey(target);
+    HKEY trace, link;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, kTrace, 0, KEY_ALL_ACCESS, &trace), ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExW(trace, L"L", 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK,
+                              nullptr, &link, nullptr),
+              ERROR_SUCCESS);
+    const WCHAR kTarget[] = L"\\Registry\\Machine\\Software\\VgRegTarget";
+    ASSERT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE *>(kTarget),
+                             sizeof kTarget - sizeof(WCHAR)),
+              ERROR_SUCCESS);
+    RegCloseKey(link);
+    RegCloseKey(trace);
+    HKEY through;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgRegLink\\Key\\L", 0, KEY_READ, &through), ERROR_SUCCESS)
+        << "the link does not lead to its target";
+    RegCloseKey(through);
+
+    UINT64 count = 0, bytes = 0;
+    MeasureRegTrace(HKEY_CURRENT_USER, kTrace, nullptr, &count, &bytes);
+    EXPECT_EQ(count, 1u) << "the value behind the link was counted";
+    count = bytes = 0;
+    DeleteRegTrace(HKEY_CURRENT_USER, kTrace, nullptr, &count, &bytes);
+    EXPECT_EQ(count, 1u);
+    EXPECT_FALSE(ValueExists(kTrace, L"v"));
+    HKEY kept;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\VgRegTarget", 0, KEY_READ, &kept), ERROR_SUCCESS)
+        << "the link's target was deleted";
+    EXPECT_EQ(RegQueryValueExW(kept, L"keep", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS)
+        << "a value behind the link was deleted";
+    RegCloseKey(kept);
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\VgRegTarget");
+    // The link key itself stays (it is never opened through); remove it the
+    // way links are removed.
+    HKEY left;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgRegLink\\Key\\L", REG_OPTION_OPEN_LINK, DELETE, &left) ==
+        ERROR_SUCCESS) {
+        typedef LONG(NTAPI * NtDeleteKeyFn)(HANDLE);
+        NtDeleteKeyFn del = reinterpret_cast<NtDeleteKeyFn>(
+            reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+        if (del)
+            del(left);
+        RegCloseKey(left);
+    }
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\VgRegLink");
+}
+
+} // namespace
