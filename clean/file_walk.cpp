@@ -177,7 +177,8 @@ void WalkTree(HANDLE top, int pathEnd, WalkState &s, bool topFiles)
             if (f.pathEnd + sub.nameLength + 2 >= kWalkUnits)
                 continue;
             s.path[f.pathEnd] = 0;
-            HANDLE child = OpenChildFolder(f.folder, name, sub.nameLength, sub.fileId, s.remove != FALSE, s.path);
+            HANDLE child =
+                OpenChildFolder(f.folder, name, sub.nameLength, sub.fileId, s.remove != FALSE, s.path, s.volume);
             if (!child)
                 continue;
             int end = f.pathEnd;
@@ -252,7 +253,7 @@ void WalkConcrete(const WCHAR *folder, const std::vector<MaskGroup> &groups, con
             LARGE_INTEGER anyId;
             anyId.QuadPart = 0;
             HANDLE next = length > 0 && end + length + 2 < kWalkUnits
-                              ? OpenChildFolder(at, name, length, anyId, false, path)
+                              ? OpenChildFolder(at, name, length, anyId, false, path, state.volume)
                               : nullptr;
             if (!next) {
                 reached = false;

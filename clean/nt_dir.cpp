@@ -67,6 +67,7 @@ struct BasicInfo {
 typedef LONG(NTAPI *NtQueryDirectoryFileFn)(HANDLE, HANDLE, PVOID, PVOID, NtIoStatus *, PVOID, ULONG, ULONG, BOOLEAN,
                                             NtCounted *, BOOLEAN);
 typedef LONG(NTAPI *NtSetInformationFileFn)(HANDLE, NtIoStatus *, PVOID, ULONG, ULONG);
+typedef LONG(NTAPI *NtQueryInformationFileFn)(HANDLE, NtIoStatus *, PVOID, ULONG, ULONG);
 
 const ULONG kFileOpen = 1;
 const ULONG kDirectoryFile = 0x1;
@@ -75,7 +76,7 @@ const ULONG kNonDirectoryFile = 0x40;
 const ULONG kBackupIntent = 0x4000;
 const ULONG kOpenReparsePoint = 0x200000;
 const ULONG kObjCaseInsensitive = 0x40;
-const ULONG kClassBoth = 3, kClassIdBoth = 37, kClassBasic = 4, kClassDisposition = 13;
+const ULONG kClassBoth = 3, kClassIdBoth = 37, kClassBasic = 4, kClassInternal = 6, kClassDisposition = 13;
 const LONG kNoMoreFiles = static_cast<LONG>(0x80000006);
 const LONG kInvalidInfoClass = static_cast<LONG>(0xC0000003);
 const LONG kSharingViolation = static_cast<LONG>(0xC0000043);
@@ -84,6 +85,7 @@ const ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 NtQueryDirectoryFileFn g_query;
 NtSetInformationFileFn g_set;
+NtQueryInformationFileFn g_info;
 bool g_looked;
 bool g_noIdClass;  // Windows 2000: the listing without file numbers
 
@@ -102,6 +104,24 @@ LONG OpenRelative(HANDLE parent, const WCHAR *name, int nameLength, ACCESS_MASK 
     NtIoStatus io = {};
     return g_NtCreateFile(out, access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &attributes, &io, nullptr, 0, kShareAll,
                     kFileOpen, options | kSynchronousIo | kOpenReparsePoint | kBackupIntent, nullptr, 0);
+}
+
+// The file number and attributes of a handle on the walk's volume: two
+// small queries (GetFileInformationByHandle also asks for the volume, which
+// costs far more under Wine and never changes below the walk's top).
+bool QuickIdentity(HANDLE h, DWORD volume, FileIdentity *id, DWORD *attributes)
+{
+    NtIoStatus io = {};
+    LARGE_INTEGER index;
+    BasicInfo basic;
+    if (g_info(h, &io, &index, sizeof index, kClassInternal) != 0 ||
+        g_info(h, &io, &basic, sizeof basic, kClassBasic) != 0)
+        return false;
+    id->volume = volume;
+    id->low = static_cast<DWORD>(index.LowPart);
+    id->high = static_cast<DWORD>(index.HighPart);
+    *attributes = basic.FileAttributes;
+    return true;
 }
 
 bool SameId(const FileIdentity &opened, LARGE_INTEGER listed)
@@ -164,9 +184,11 @@ bool NtDirReady(void)
                 reinterpret_cast<void *>(GetProcAddress(ntdll, "NtQueryDirectoryFile")));
             g_set = reinterpret_cast<NtSetInformationFileFn>(
                 reinterpret_cast<void *>(GetProcAddress(ntdll, "NtSetInformationFile")));
+            g_info = reinterpret_cast<NtQueryInformationFileFn>(
+                reinterpret_cast<void *>(GetProcAddress(ntdll, "NtQueryInformationFile")));
         }
     }
-    return g_NtCreateFile && g_query && g_set;
+    return g_NtCreateFile && g_query && g_set && g_info;
 }
 
 HANDLE OpenFolderByPath(const WCHAR *path)
@@ -177,7 +199,7 @@ HANDLE OpenFolderByPath(const WCHAR *path)
 }
 
 HANDLE OpenChildFolder(HANDLE parent, const WCHAR *name, int nameLength, LARGE_INTEGER expectedId, bool forDelete,
-                       const WCHAR *folderPath)
+                       const WCHAR *folderPath, DWORD volume)
 {
     if (!NtDirReady())
         return nullptr;
@@ -191,7 +213,7 @@ HANDLE OpenChildFolder(HANDLE parent, const WCHAR *name, int nameLength, LARGE_I
     }
     FileIdentity id;
     DWORD attributes = 0;
-    if (!IdentityOfHandle(child, &id, &attributes) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+    if (!QuickIdentity(child, volume, &id, &attributes) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         !(attributes & FILE_ATTRIBUTE_DIRECTORY) || !SameId(id, expectedId) || IsProtectedIdentity(id) ||
         (expectedId.QuadPart == 0 && !EntryIsTheFile(folderPath, name, nameLength, id))) {
         CloseHandle(child);
@@ -267,7 +289,7 @@ DeleteResult DeleteChildFile(HANDLE parent, const DirEntry &entry, const WCHAR *
     // A junction or link entry is deleted itself (FILE_OPEN_REPARSE_POINT
     // opened the entry, not its target) on Windows; anything that is not
     // the entry listed is left alone.
-    if (!IdentityOfHandle(file, &id, &attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+    if (!QuickIdentity(file, 0, &id, &attributes) || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
         !SameId(id, entry.fileId) || !EntryIsTheFile(folderPath, entry.name, entry.nameLength, id)) {
         CloseHandle(file);
         return DELETE_SKIPPED;

@@ -36,9 +36,10 @@ HANDLE OpenFolderByPath(const WCHAR *path);
 // (null) when the opened folder is a junction or link, is a protected place,
 // or is not the entry listed (expectedId, when not zero). folderPath: the
 // parent's full path, for the Wine build's link check when there is no
-// listed entry to compare with.
+// listed entry to compare with. volume: the serial number of the walk's
+// volume (a walk never crosses into another: mount points are junctions).
 HANDLE OpenChildFolder(HANDLE parent, const WCHAR *name, int nameLength, LARGE_INTEGER expectedId, bool forDelete,
-                       const WCHAR *folderPath);
+                       const WCHAR *folderPath, DWORD volume);
 
 // Lists every entry of folder (without "." and ".."), calling visit for
 // each; false when the listing could not be read. visit returns false to
