@@ -240,9 +240,12 @@ bool IsUntouchable(DWORD processId)
 {
     if (processId <= 8 || processId == GetCurrentProcessId())
         return true;
+    // Looked up at run time: the first Windows 2000 releases may lack it.
+    typedef BOOL(WINAPI * SessionOfFn)(DWORD, DWORD *);
+    static SessionOfFn sessionOf = reinterpret_cast<SessionOfFn>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ProcessIdToSessionId")));
     DWORD mine = 0, theirs = 0;
-    if (ProcessIdToSessionId(GetCurrentProcessId(), &mine) &&
-        (!ProcessIdToSessionId(processId, &theirs) || theirs != mine))
+    if (sessionOf && sessionOf(GetCurrentProcessId(), &mine) && (!sessionOf(processId, &theirs) || theirs != mine))
         return true;
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
     if (!process)
