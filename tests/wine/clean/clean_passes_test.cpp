@@ -298,6 +298,40 @@ TEST(CleanGuard, RefusesRootsWindowsProfileAndEmptyPaths)
     }
     EXPECT_TRUE(IsRefusedTraceFolder(nullptr));
 
+    // Every folder of the shipped database that exists here is allowed, the
+    // way its rule takes it.
+    std::string shipped, source = VG_UPDATE_SERVER_SCRIPT;  // <source>/tests/update_server.py
+    source = source.substr(0, source.rfind("/tests/")) + "/data/trace.sql";
+    if (FILE *f = fopen(source.c_str(), "rb")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;)
+            shipped.append(chunk, n);
+        fclose(f);
+    }
+    ASSERT_FALSE(shipped.empty());
+    WCHAR db[MAX_PATH];
+    ASSERT_TRUE(OpenTraceDatabaseFromSql(scratch, shipped.c_str(), db));
+    bool loaded = LoadApplications() == 1 && LoadRedirectRules() == 1;
+    CloseTraceDatabase(db);
+    ASSERT_TRUE(loaded);
+    ExpandRedirectRules();
+    RefreshTraceGuard();
+    int present = 0;
+    for (INT32 i = 0; i < g_ruleCount; ++i) {
+        const RedirectRule *rule = g_rules[i];
+        DWORD attributes = GetFileAttributesW(rule->path);
+        if (rule->pathWild || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        ++present;
+        bool everyFile = lstrcmpW(rule->name, L"*.*") == 0 || lstrcmpW(rule->name, L"*") == 0;
+        WCHAR canonical[MAX_PATH * 2];
+        EXPECT_TRUE(CheckTraceFolder(rule->path, rule->isRecurse || everyFile, canonical, MAX_PATH * 2, nullptr))
+            << Utf8(rule->path) << " " << Utf8(rule->name);
+    }
+    EXPECT_GE(present, 3) << "the shipped folders of a fresh prefix were not found";
+    FreeRedirectRules();
+    FreeApplications();
+
     // A TEMP pointed at the Desktop: the temporary-folder rule does not
     // empty the Desktop.
     WCHAR savedTemp[MAX_PATH];
