@@ -37,17 +37,19 @@ bool IsTracedExecutable(const WCHAR *path)
 struct CloseRequest {
     const DWORD *ids;
     size_t count;
+    std::vector<bool> asked;  // per id: a window of it was asked to close
 };
 
 // Asks every visible top-level window of the processes to close.
 BOOL CALLBACK AskWindowToClose(HWND window, LPARAM param)
 {
-    const CloseRequest *request = reinterpret_cast<const CloseRequest *>(param);
+    CloseRequest *request = reinterpret_cast<CloseRequest *>(param);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
     for (size_t i = 0; i < request->count; ++i)
         if (request->ids[i] == owner && IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) {
-            PostMessageW(window, WM_CLOSE, 0, 0);
+            if (PostMessageW(window, WM_CLOSE, 0, 0))
+                request->asked[i] = true;
             break;
         }
     return TRUE;
@@ -89,16 +91,17 @@ BOOL CloseTracedApplications(HWND owner, int mode)
     }
     // First the polite way: each application closes its windows itself and
     // may save its documents; only what is still running afterwards is ended.
-    CloseRequest request = {traced.data(), traced.size()};
+    // A process without a window to ask is ended at once.
+    CloseRequest request = {traced.data(), traced.size(), std::vector<bool>(traced.size(), false)};
     if (!traced.empty())
         EnumWindows(AskWindowToClose, reinterpret_cast<LPARAM>(&request));
     DWORD start = GetTickCount();
-    for (HANDLE process : processes) {
+    for (size_t i = 0; i < processes.size(); ++i) {
         DWORD spent = GetTickCount() - start;
-        DWORD left = spent < kCloseWaitMs ? kCloseWaitMs - spent : 0;
-        if (WaitForSingleObject(process, left) != WAIT_OBJECT_0)
-            TerminateProcess(process, 0);
-        CloseHandle(process);
+        DWORD left = request.asked[i] && spent < kCloseWaitMs ? kCloseWaitMs - spent : 0;
+        if (WaitForSingleObject(processes[i], left) != WAIT_OBJECT_0)
+            TerminateProcess(processes[i], 0);
+        CloseHandle(processes[i]);
     }
     return TRUE;
 }

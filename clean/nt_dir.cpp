@@ -3,7 +3,10 @@
 
 #ifdef __WINE__
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
+
+#include <string>
 #endif
 
 NtCreateFileFn g_NtCreateFile;
@@ -137,9 +140,19 @@ bool SameId(const FileIdentity &opened, LARGE_INTEGER listed)
 bool EntryIsTheFile(const WCHAR *folderPath, const WCHAR *name, int nameLength, const FileIdentity &opened)
 {
 #ifdef __WINE__
-    char *folder = wine_get_unix_file_name(folderPath);
-    if (!folder)
-        return false;
+    // The folder's Unix name, kept for the next file of the same folder.
+    static std::u16string cachedFolder;
+    static std::string cachedUnix;
+    std::u16string asked(reinterpret_cast<const char16_t *>(folderPath));
+    if (asked != cachedFolder) {
+        char *unix = wine_get_unix_file_name(folderPath);
+        if (!unix)
+            return false;
+        cachedFolder = asked;
+        cachedUnix = unix;
+        HeapFree(GetProcessHeap(), 0, unix);
+    }
+    const char *folder = cachedUnix.c_str();
     char utf8[3 * 260 + 1];
     int n = WideCharToMultiByte(CP_UTF8, 0, name, nameLength, utf8, sizeof utf8 - 1, nullptr, nullptr);
     bool same = false;
@@ -158,7 +171,6 @@ bool EntryIsTheFile(const WCHAR *folderPath, const WCHAR *name, int nameLength, 
             HeapFree(GetProcessHeap(), 0, path);
         }
     }
-    HeapFree(GetProcessHeap(), 0, folder);
     return same;
 #else
     (void)folderPath;
