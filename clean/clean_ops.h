@@ -7,6 +7,7 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
@@ -41,7 +42,7 @@ struct TraceCounters {
 
 // Files already counted for one application in a pass, by volume and file
 // number: a file that two rules of the application name counts once.
-typedef std::set<std::pair<DWORD, LONGLONG>> SeenFiles;
+typedef std::set<std::pair<DWORD, int64_t>> SeenFiles;
 
 void ScanRegistryTraces(HWND progress, HWND text);
 void CleanRegistryTraces(HWND progress, HWND text);
@@ -58,7 +59,7 @@ void CleanFileTraces(HWND progress, HWND text);
 TraceCounters CountFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
                          SeenFiles *seen = nullptr);
 TraceCounters DeleteFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                          std::vector<UINT64> *sizes = nullptr);
+                          std::vector<uint64_t> *sizes = nullptr);
 
 // The recycle bins of the fixed drives.
 class RecycleBinInfo {

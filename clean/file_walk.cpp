@@ -87,7 +87,7 @@ struct WalkState {
     const MaskGroup *group;
     const WalkOptions *options;
     PathList *list;
-    std::vector<UINT64> *sizes;
+    std::vector<uint64_t> *sizes;
     SeenFiles *seen;
     DWORD volume;
     TraceCounters *counters;
@@ -204,7 +204,7 @@ void WalkTree(HANDLE top, int pathEnd, WalkState &s, bool topFiles)
 
 // One concrete folder (no wildcards in its folder names).
 void WalkConcrete(const WCHAR *folder, const std::vector<MaskGroup> &groups, const WalkOptions *options,
-                  PathList *list, std::vector<UINT64> *sizes, SeenFiles *seen, TraceCounters *counters, BOOL remove)
+                  PathList *list, std::vector<uint64_t> *sizes, SeenFiles *seen, TraceCounters *counters, BOOL remove)
 {
     if (groups.empty() || !NtDirReady())
         return;
@@ -278,7 +278,7 @@ void WalkConcrete(const WCHAR *folder, const std::vector<MaskGroup> &groups, con
 // Walks the concrete folders that a rule folder with wildcards in its folder
 // names stands for ("...\Profiles\*\"); each is guarded on its own.
 void WalkExpanded(const WCHAR *folder, const std::vector<MaskGroup> &groups, const WalkOptions *options,
-                  PathList *list, std::vector<UINT64> *sizes, SeenFiles *seen, TraceCounters *counters, BOOL remove)
+                  PathList *list, std::vector<uint64_t> *sizes, SeenFiles *seen, TraceCounters *counters, BOOL remove)
 {
     int length = lstrlenW(folder);
     int wildAt = -1;
@@ -294,7 +294,6 @@ void WalkExpanded(const WCHAR *folder, const std::vector<MaskGroup> &groups, con
         --partStart;
     while (partEnd < length && folder[partEnd] != L'\\')
         ++partEnd;
-    std::u16string search(reinterpret_cast<const char16_t *>(folder), partEnd);
     std::u16string rest(reinterpret_cast<const char16_t *>(folder) + partEnd);
     std::u16string parent(reinterpret_cast<const char16_t *>(folder), partStart);
     std::u16string mask(reinterpret_cast<const char16_t *>(folder) + partStart, partEnd - partStart);
@@ -314,7 +313,6 @@ void WalkExpanded(const WCHAR *folder, const std::vector<MaskGroup> &groups, con
             found.push_back(parent + name + rest);
     } while (FindNextFileW(h, &find));
     FindClose(h);
-    (void)search;
     for (const std::u16string &one : found) {
         if (g_cleanAbort)
             break;
@@ -324,7 +322,7 @@ void WalkExpanded(const WCHAR *folder, const std::vector<MaskGroup> &groups, con
 }
 
 TraceCounters Walk(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                   std::vector<UINT64> *sizes, SeenFiles *seen, BOOL remove)
+                   std::vector<uint64_t> *sizes, SeenFiles *seen, BOOL remove)
 {
     TraceCounters counters = {0, 0};
     if (!folder || !folder[0]) {
@@ -345,7 +343,7 @@ TraceCounters CountFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOp
 }
 
 TraceCounters DeleteFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                          std::vector<UINT64> *sizes)
+                          std::vector<uint64_t> *sizes)
 {
     return Walk(folder, pattern, options, list, sizes, nullptr, TRUE);
 }

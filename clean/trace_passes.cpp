@@ -111,7 +111,7 @@ void CleanFileTraces(HWND progress, HWND text)
     RefreshTraceGuard();
     StartProgress(progress, g_ruleCount);
     PathList().swap(undeletedPaths);
-    std::vector<UINT64> sizes;
+    std::vector<uint64_t> sizes;
     std::vector<INT32> owners;
     for (INT32 i = 0; i < g_ruleCount && !g_cleanAbort; ++i) {
         const RedirectRule *rule = g_rules[i];
