@@ -170,6 +170,10 @@ void ShowCleanTraceDialog(void)
     InterlockedExchange(&g_cleanAbort, 0);
 }
 
+#ifndef EWX_FORCEIFHUNG
+#define EWX_FORCEIFHUNG 0x00000010
+#endif
+
 bool RestartWindows(bool reboot)
 {
     HANDLE token;
@@ -186,5 +190,7 @@ bool RestartWindows(bool reboot)
     CloseHandle(token);
     if (error != ERROR_SUCCESS)
         return false;
-    return ExitWindowsEx((reboot ? EWX_REBOOT : EWX_SHUTDOWN) | EWX_FORCE, 0x80020000) != 0;
+    // Applications that answer are asked to close and may save their work;
+    // only hung ones are ended.
+    return ExitWindowsEx((reboot ? EWX_REBOOT : EWX_SHUTDOWN) | EWX_FORCEIFHUNG, 0x80020000) != 0;
 }

@@ -7,16 +7,21 @@
 #pragma once
 #include <windows.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-// Paths of files that could not be deleted at once, as given to DeleteFileW.
+#include "clean/trace_guard.h"
+
+// Paths of files that could not be deleted at once ("\\?\" form).
 typedef std::vector<std::u16string> PathList;
 
-// Files that DeleteFileW refused since the program started (only whether it
-// is above 0 matters).
+// Files scheduled for deletion at the next restart since the program
+// started (only whether it is above 0 matters).
 extern UINT64 pendingDeleteCount;
-// The refused paths of the current CleanFileTraces pass.
+// The files in use of the current CleanFileTraces pass, with their sizes.
 extern PathList undeletedPaths;
 
 // Set while the clean dialog is closing: a running pass stops at the next
@@ -35,32 +40,26 @@ struct TraceCounters {
     UINT64 size;
 };
 
+// Files already counted for one application in a pass, by volume and file
+// number: a file that two rules of the application name counts once.
+typedef std::set<std::pair<DWORD, int64_t>> SeenFiles;
+
 void ScanRegistryTraces(HWND progress, HWND text);
 void CleanRegistryTraces(HWND progress, HWND text);
 void ScanFileTraces(HWND progress, HWND text);
 void CleanFileTraces(HWND progress, HWND text);
 
 // A rule folder (which may hold wildcards in its folder names) and a file
-// pattern (one mask or several separated by ";"; empty means none): the
-// files a cleaning would remove, and removing them.
-TraceCounters CountFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list);
-TraceCounters DeleteFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list);
-
-// Walks one concrete folder (ending with a backslash), or with folder null
-// continues in the walker's buffer. Adds what it finds (or removes) to
-// counters.
-void WalkFolder(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                TraceCounters *counters, BOOL remove);
-
-// One found file: 1 when it counts (found, removed, or scheduled for removal
-// at restart), else 0.
-int ProcessTraceFile(const WCHAR *path, PathList *list, const WalkOptions *options, const WIN32_FIND_DATAW *find,
-                     BOOL remove);
-
-// True when folder must never be walked: empty, a drive or share root, the
-// Windows folder, the user's profile, or a folder above one of them (also
-// when the same folders sit on another drive letter, as on the virtual disk).
-BOOL IsRefusedTraceFolder(const WCHAR *folder);
+// pattern (one mask or several separated by ";"; a mask may start with a
+// sub-folder part; empty means none): the files a cleaning would remove,
+// and removing them. Every concrete folder passes the guard
+// (clean/trace_guard.h) first; the walk then goes by handle and never
+// through a junction or link. Files in use are not counted as removed: they
+// go to list (with their sizes into sizes) for the handle closer.
+TraceCounters CountFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
+                         SeenFiles *seen = nullptr);
+TraceCounters DeleteFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
+                          std::vector<uint64_t> *sizes = nullptr);
 
 // The recycle bins of the fixed drives.
 class RecycleBinInfo {

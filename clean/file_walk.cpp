@@ -1,9 +1,16 @@
 // The file walker of the cleaning: counts or removes the files of a rule
 // folder that match its pattern, and with recursion the sub-folders' files
 // and the sub-folders that become empty.
+//
+// The top folder passes the guard; from there every folder is opened
+// relative to its open parent, never through a junction or link, and must be
+// the very entry the parent listed; files are deleted relative to their open
+// folder the same way. The walk keeps its own stack, so a deep tree costs
+// heap, not thread stack.
 #include "clean/clean_ops.h"
 
-#include <shlwapi.h>
+#include "clean/nt_dir.h"
+#include "redirect/path_match.h"
 
 UINT64 pendingDeleteCount;
 PathList undeletedPaths;
@@ -11,139 +18,267 @@ volatile LONG g_cleanAbort;
 
 namespace {
 
-// Paths up to the file system's own limit; one walk at a time uses them.
 const int kWalkUnits = 32768;
-WCHAR g_walkPath[kWalkUnits];
-WCHAR g_longForm[kWalkUnits + 8];
+// Folders deeper than this below a rule's folder are left alone: no
+// application keeps traces that deep, and a tree planted to be endless
+// (or to make every open cost its whole depth, as under Wine) ends here.
+const size_t kMostDepth = 256;
 
-// The path as the file system calls take it: beyond MAX_PATH units through
-// the "\\?\" form ("\\?\UNC\" for a share).
-const WCHAR *CallForm(const WCHAR *path)
-{
-    int length = lstrlenW(path);
-    if (length < MAX_PATH || (path[0] == L'\\' && path[1] == L'\\' && path[2] == L'?'))
-        return path;
-    if (path[0] == L'\\' && path[1] == L'\\') {
-        if (length + 7 > kWalkUnits + 8)
-            return path;
-        lstrcpyW(g_longForm, L"\\\\?\\UNC\\");
-        lstrcpyW(g_longForm + 8, path + 2);
-    } else {
-        if (length + 5 > kWalkUnits + 8)
-            return path;
-        wsprintfW(g_longForm, L"\\\\?\\");
-        lstrcpyW(g_longForm + 4, path);
-    }
-    return g_longForm;
-}
-
-// Appends text at position at of the walker's buffer; false when it does
-// not fit.
-bool PutAt(int at, const WCHAR *text, int length = -1)
-{
-    if (length < 0)
-        length = lstrlenW(text);
-    if (at + length >= kWalkUnits)
-        return false;
-    CopyMemory(g_walkPath + at, text, length * sizeof(WCHAR));
-    g_walkPath[at + length] = 0;
-    return true;
-}
-
-bool IsDots(const WCHAR *name)
-{
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
-// One mask of a ";"-separated pattern: its sub-folder part (up to its last
-// backslash) and its file part.
-struct Mask {
-    const WCHAR *text;
-    int length;     // of the whole mask
-    int folderEnd;  // length of the sub-folder part, 0 without one
+// The masks of a pattern that share one sub-folder part.
+struct MaskGroup {
+    std::u16string folder;             // "" or "sub\dir" (no trailing backslash)
+    std::vector<std::u16string> masks; // file masks, as PathMatchSpec takes them
+    bool everyFile;                    // one of them is "*" or "*.*"
 };
 
-int SplitPattern(const WCHAR *pattern, Mask *masks, int most)
+bool SameFolded(const std::u16string &a, const std::u16string &b)
 {
-    int n = 0;
-    const WCHAR *p = pattern;
-    while (*p && n < most) {
-        const WCHAR *end = p;
-        while (*end && *end != L';')
-            ++end;
-        if (end > p) {
-            Mask m = {p, static_cast<int>(end - p), 0};
-            for (int i = 0; i < m.length; ++i)
-                if (p[i] == L'\\')
-                    m.folderEnd = i + 1;
-            if (m.folderEnd < m.length)  // a mask that names a file
-                masks[n++] = m;
-        }
-        p = *end ? end + 1 : end;
-    }
-    return n;
+    return EqualFolded(a.c_str(), a.size(), b.c_str(), b.size());
 }
 
-// Whether an earlier mask of the same sub-folder already took the name.
-bool TakenBefore(const Mask *masks, int index, const WCHAR *name)
+std::vector<MaskGroup> GroupMasks(const WCHAR *pattern)
 {
-    for (int j = 0; j < index; ++j) {
-        const Mask &m = masks[j];
-        if (m.folderEnd != masks[index].folderEnd ||
-            CompareStringW(MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT), NORM_IGNORECASE, m.text, m.folderEnd, masks[index].text,
-                           m.folderEnd) != CSTR_EQUAL)
+    std::vector<MaskGroup> groups;
+    const char16_t *p = reinterpret_cast<const char16_t *>(pattern ? pattern : L"");
+    while (*p) {
+        const char16_t *end = p;
+        while (*end && *end != u';')
+            ++end;
+        const char16_t *start = p;
+        while (start < end && *start == u' ')
+            ++start;
+        std::u16string mask(start, end);
+        p = *end ? end + 1 : end;
+        size_t slash = mask.rfind(u'\\');
+        std::u16string folder = slash == std::u16string::npos ? std::u16string() : mask.substr(0, slash);
+        std::u16string file = slash == std::u16string::npos ? mask : mask.substr(slash + 1);
+        if (file.empty())
             continue;
-        WCHAR maskText[MAX_PATH];
-        int length = m.length - m.folderEnd;
-        if (length >= MAX_PATH)
-            continue;
-        lstrcpynW(maskText, m.text + m.folderEnd, length + 1);
-        if (PathMatchSpecW(name, maskText))
-            return true;
+        MaskGroup *group = nullptr;
+        for (MaskGroup &g : groups)
+            if (SameFolded(g.folder, folder))
+                group = &g;
+        if (!group) {
+            groups.push_back(MaskGroup{folder, {}, false});
+            group = &groups.back();
+        }
+        group->everyFile = group->everyFile || file == u"*" || file == u"*.*";
+        group->masks.push_back(file);
     }
+    return groups;
+}
+
+// One folder of the walk: its handle, where its name ends in the path, and
+// the sub-folders its listing named, still to walk.
+struct SubFolder {
+    size_t nameAt;
+    int nameLength;
+    LARGE_INTEGER fileId;
+};
+struct Frame {
+    HANDLE folder;
+    int pathEnd;  // the path holds the folder and a backslash up to here
+    std::u16string names;
+    std::vector<SubFolder> subs;
+    size_t next;
+};
+
+struct WalkState {
+    const MaskGroup *group;
+    const WalkOptions *options;
+    PathList *list;
+    std::vector<uint64_t> *sizes;
+    SeenFiles *seen;
+    DWORD volume;
+    TraceCounters *counters;
+    BOOL remove;
+    bool filesHere;
+    Frame *frame;
+    WCHAR *path;  // "\\?\" form, kWalkUnits
+};
+
+bool Matches(const MaskGroup &group, const DirEntry &entry)
+{
+    if (group.everyFile)
+        return true;
+    char16_t name[512];
+    if (entry.nameLength >= 512)
+        return false;
+    CopyMemory(name, entry.name, entry.nameLength * sizeof(WCHAR));
+    name[entry.nameLength] = 0;
+    for (const std::u16string &mask : group.masks)
+        if (PathMatchSpec16(name, mask.c_str()))
+            return true;
     return false;
 }
 
-bool Skipped(const WIN32_FIND_DATAW &find, const WalkOptions *options)
+bool PutName(WCHAR *path, int at, const WCHAR *name, int length)
 {
-    if (find.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_OFFLINE))
-        return true;
-    return !options->includeSystem && (find.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM);
+    if (at + length + 2 >= kWalkUnits)
+        return false;
+    CopyMemory(path + at, name, length * sizeof(WCHAR));
+    path[at + length] = 0;
+    return true;
 }
 
-void WalkFiles(int folderEnd, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-               TraceCounters *counters, BOOL remove)
+bool VisitEntry(const DirEntry &entry, void *context)
 {
-    Mask masks[64];
-    int count = SplitPattern(pattern, masks, 64);
-    for (int i = 0; i < count && !g_cleanAbort; ++i) {
-        const Mask &m = masks[i];
-        if (!PutAt(folderEnd, m.text, m.length))
-            continue;
-        int nameAt = folderEnd + m.folderEnd;
-        WIN32_FIND_DATAW find;
-        HANDLE h = FindFirstFileW(CallForm(g_walkPath), &find);
-        if (h == INVALID_HANDLE_VALUE)
-            continue;
-        do {
-            if (Skipped(find, options) || TakenBefore(masks, i, find.cFileName))
-                continue;
-            if (!PutAt(nameAt, find.cFileName))
-                continue;
-            if (ProcessTraceFile(g_walkPath, list, options, &find, remove)) {
-                counters->count += 1;
-                counters->size += (static_cast<UINT64>(find.nFileSizeHigh) << 32) + find.nFileSizeLow;
-            }
-        } while (!g_cleanAbort && FindNextFileW(h, &find));
-        FindClose(h);
+    WalkState &s = *static_cast<WalkState *>(context);
+    if (g_cleanAbort)
+        return false;
+    if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        // Junctions and links lead elsewhere (or back up the tree): never
+        // followed.
+        if (s.options->recurse && !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            Frame &f = *s.frame;
+            f.subs.push_back(SubFolder{f.names.size(), entry.nameLength, entry.fileId});
+            f.names.append(reinterpret_cast<const char16_t *>(entry.name), entry.nameLength);
+        }
+        return true;
     }
-    g_walkPath[folderEnd] = 0;
+    if (!s.filesHere || (entry.attributes & FILE_ATTRIBUTE_OFFLINE) ||
+        (!s.options->includeSystem && (entry.attributes & FILE_ATTRIBUTE_SYSTEM)) || !Matches(*s.group, entry))
+        return true;
+    if (s.seen && entry.fileId.QuadPart != 0 && !s.seen->insert(std::make_pair(s.volume, entry.fileId.QuadPart)).second)
+        return true;
+    if (!s.remove) {
+        s.counters->count += 1;
+        s.counters->size += entry.size;
+        return true;
+    }
+    int end = s.frame->pathEnd;
+    s.path[end] = 0;
+    DeleteResult result = DeleteChildFile(s.frame->folder, entry, s.path);
+    if (result == DELETE_DONE) {
+        s.counters->count += 1;
+        s.counters->size += entry.size;
+    } else if (result == DELETE_IN_USE && s.list && PutName(s.path, end, entry.name, entry.nameLength)) {
+        s.list->push_back(std::u16string(reinterpret_cast<const char16_t *>(s.path)));
+        if (s.sizes)
+            s.sizes->push_back(entry.size);
+    }
+    s.path[end] = 0;
+    return true;
+}
+
+// Walks from an open folder (not closed here), whose path ends at pathEnd.
+void WalkTree(HANDLE top, int pathEnd, WalkState &s, bool topFiles)
+{
+    std::vector<Frame> stack;
+    stack.push_back(Frame{top, pathEnd, {}, {}, 0});
+    s.frame = &stack.back();
+    s.filesHere = topFiles;
+    ListFolder(top, VisitEntry, &s);
+    while (!stack.empty()) {
+        Frame &f = stack.back();
+        if (!g_cleanAbort && f.next < f.subs.size() && stack.size() <= kMostDepth) {
+            const SubFolder sub = f.subs[f.next++];
+            const WCHAR *name = reinterpret_cast<const WCHAR *>(f.names.c_str()) + sub.nameAt;
+            if (f.pathEnd + sub.nameLength + 2 >= kWalkUnits)
+                continue;
+            s.path[f.pathEnd] = 0;
+            HANDLE child =
+                OpenChildFolder(f.folder, name, sub.nameLength, sub.fileId, s.remove != FALSE, s.path, s.volume);
+            if (!child)
+                continue;
+            int end = f.pathEnd;
+            CopyMemory(s.path + end, name, sub.nameLength * sizeof(WCHAR));
+            s.path[end + sub.nameLength] = L'\\';
+            s.path[end + sub.nameLength + 1] = 0;
+            stack.push_back(Frame{child, end + sub.nameLength + 1, {}, {}, 0});
+            s.frame = &stack.back();
+            s.filesHere = true;
+            ListFolder(child, VisitEntry, &s);
+            continue;
+        }
+        if (stack.size() > 1) {
+            if (s.remove && !g_cleanAbort)
+                RemoveOpenFolder(f.folder);
+            CloseHandle(f.folder);
+        }
+        stack.pop_back();
+        if (!stack.empty())
+            s.path[stack.back().pathEnd] = 0;
+    }
+}
+
+// One concrete folder (no wildcards in its folder names).
+void WalkConcrete(const WCHAR *folder, const std::vector<MaskGroup> &groups, const WalkOptions *options,
+                  PathList *list, std::vector<uint64_t> *sizes, SeenFiles *seen, TraceCounters *counters, BOOL remove)
+{
+    if (groups.empty() || !NtDirReady())
+        return;
+    bool whole = options->recurse != FALSE;
+    for (const MaskGroup &g : groups)
+        whole = whole || (g.everyFile && g.folder.empty());
+    std::vector<WCHAR> buffer(kWalkUnits + 8);
+    WCHAR *path = buffer.data();
+    FileIdentity checked;
+    lstrcpyW(path, L"\\\\?\\");
+    if (!CheckTraceFolder(folder, whole ? TRUE : FALSE, path + 4, kWalkUnits - 8, &checked))
+        return;
+    int topEnd = lstrlenW(path);
+    path[topEnd++] = L'\\';
+    path[topEnd] = 0;
+    HANDLE top = OpenFolderByPath(path);
+    if (!top)
+        return;
+    FileIdentity opened;
+    DWORD attributes = 0;
+    // The folder may have been swapped between the check and the open.
+    if (!IdentityOfHandle(top, &opened, &attributes) || !SameIdentity(opened, checked) ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(top);
+        return;
+    }
+    WalkState state = {nullptr, options, list, sizes, seen, opened.volume, counters, remove, false, nullptr, path};
+    for (const MaskGroup &g : groups) {
+        if (g_cleanAbort)
+            break;
+        state.group = &g;
+        path[topEnd] = 0;
+        // The mask's sub-folder part, one component at a time below the top,
+        // each opened the same guarded way.
+        std::vector<HANDLE> opened;
+        HANDLE at = top;
+        int end = topEnd;
+        bool reached = true;
+        size_t start = 0;
+        while (start < g.folder.size() && reached) {
+            size_t stop = g.folder.find(u'\\', start);
+            if (stop == std::u16string::npos)
+                stop = g.folder.size();
+            const WCHAR *name = reinterpret_cast<const WCHAR *>(g.folder.c_str()) + start;
+            int length = static_cast<int>(stop - start);
+            LARGE_INTEGER anyId;
+            anyId.QuadPart = 0;
+            HANDLE next = length > 0 && end + length + 2 < kWalkUnits
+                              ? OpenChildFolder(at, name, length, anyId, false, path, state.volume)
+                              : nullptr;
+            if (!next) {
+                reached = false;
+                break;
+            }
+            opened.push_back(next);
+            at = next;
+            CopyMemory(path + end, name, length * sizeof(WCHAR));
+            end += length;
+            path[end++] = L'\\';
+            path[end] = 0;
+            start = stop + 1;
+        }
+        if (reached)
+            WalkTree(at, end, state, !g.folder.empty() || options->processTopFiles);
+        for (size_t i = opened.size(); i > 0; --i)
+            CloseHandle(opened[i - 1]);
+    }
+    CloseHandle(top);
 }
 
 // Walks the concrete folders that a rule folder with wildcards in its folder
-// names stands for ("...\Profiles\*\"), each through WalkFolder.
-void WalkExpanded(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                  TraceCounters *counters, BOOL remove)
+// names stands for ("...\Profiles\*\"); each is guarded on its own.
+void WalkExpanded(const WCHAR *folder, const std::vector<MaskGroup> &groups, const WalkOptions *options,
+                  PathList *list, std::vector<uint64_t> *sizes, SeenFiles *seen, TraceCounters *counters, BOOL remove)
 {
     int length = lstrlenW(folder);
     int wildAt = -1;
@@ -151,7 +286,7 @@ void WalkExpanded(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *
         if (folder[i] == L'*' || folder[i] == L'?')
             wildAt = i;
     if (wildAt < 0) {
-        WalkFolder(folder, pattern, options, list, counters, remove);
+        WalkConcrete(folder, groups, options, list, sizes, seen, counters, remove);
         return;
     }
     int partStart = wildAt, partEnd = wildAt;
@@ -159,127 +294,56 @@ void WalkExpanded(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *
         --partStart;
     while (partEnd < length && folder[partEnd] != L'\\')
         ++partEnd;
-    // The folder up to and with the wildcard part, to enumerate.
-    std::u16string search(reinterpret_cast<const char16_t *>(folder), partEnd);
     std::u16string rest(reinterpret_cast<const char16_t *>(folder) + partEnd);
     std::u16string parent(reinterpret_cast<const char16_t *>(folder), partStart);
+    std::u16string mask(reinterpret_cast<const char16_t *>(folder) + partStart, partEnd - partStart);
     std::vector<std::u16string> found;
+    // The names are matched on their long form (the system's own match also
+    // takes 8.3 aliases).
+    std::u16string all = parent + u"*";
     WIN32_FIND_DATAW find;
-    HANDLE h = FindFirstFileW(reinterpret_cast<const WCHAR *>(search.c_str()), &find);
+    HANDLE h = FindFirstFileW(reinterpret_cast<const WCHAR *>(all.c_str()), &find);
     if (h == INVALID_HANDLE_VALUE)
         return;
     do {
-        if ((find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDots(find.cFileName) &&
-            !(find.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            found.push_back(parent + reinterpret_cast<const char16_t *>(find.cFileName) + rest);
+        const char16_t *name = reinterpret_cast<const char16_t *>(find.cFileName);
+        bool dots = name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
+        if ((find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !dots &&
+            !(find.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && PathMatchSpec16(name, mask.c_str()))
+            found.push_back(parent + name + rest);
     } while (FindNextFileW(h, &find));
     FindClose(h);
     for (const std::u16string &one : found) {
         if (g_cleanAbort)
             break;
-        WalkExpanded(reinterpret_cast<const WCHAR *>(one.c_str()), pattern, options, list, counters, remove);
+        WalkExpanded(reinterpret_cast<const WCHAR *>(one.c_str()), groups, options, list, sizes, seen, counters,
+                     remove);
     }
 }
 
 TraceCounters Walk(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                   BOOL remove)
+                   std::vector<uint64_t> *sizes, SeenFiles *seen, BOOL remove)
 {
     TraceCounters counters = {0, 0};
     if (!folder || !folder[0]) {
         IsRefusedTraceFolder(folder);  // says why in the debugger output
         return counters;
     }
-    WalkExpanded(folder, pattern ? pattern : L"", options, list, &counters, remove);
+    std::vector<MaskGroup> groups = GroupMasks(pattern);
+    WalkExpanded(folder, groups, options, list, sizes, seen, &counters, remove);
     return counters;
 }
 
 } // namespace
 
-int ProcessTraceFile(const WCHAR *path, PathList *list, const WalkOptions *options, const WIN32_FIND_DATAW *find,
-                     BOOL remove)
+TraceCounters CountFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
+                         SeenFiles *seen)
 {
-    if (!remove)
-        return 1;
-    const WCHAR *target = CallForm(path);
-    if (DeleteFileW(target))
-        return 1;
-    // A read-only trace is still a trace: clear the attribute and try again.
-    if (GetLastError() == ERROR_ACCESS_DENIED && find && (find->dwFileAttributes & FILE_ATTRIBUTE_READONLY) &&
-        SetFileAttributesW(target, find->dwFileAttributes & ~FILE_ATTRIBUTE_READONLY) && DeleteFileW(target))
-        return 1;
-    if (list)
-        list->push_back(std::u16string(reinterpret_cast<const char16_t *>(target)));
-    pendingDeleteCount += 1;
-    if (MoveFileExW(target, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-        pendingDeleteCount += 1;
-        return 1;
-    }
-    return 0;
+    return Walk(folder, pattern, options, list, nullptr, seen, FALSE);
 }
 
-void WalkFolder(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
-                TraceCounters *counters, BOOL remove)
+TraceCounters DeleteFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list,
+                          std::vector<uint64_t> *sizes)
 {
-    bool top = folder != nullptr;
-    if (top) {
-        if (IsRefusedTraceFolder(folder))
-            return;
-        int length = lstrlenW(folder);
-        if (!PutAt(0, folder, length))
-            return;
-        if (length && folder[length - 1] != L'\\' && !PutAt(length, L"\\"))
-            return;
-    }
-    int folderEnd = lstrlenW(g_walkPath);
-    // A recursive rule for every file: files and sub-folders come from one
-    // enumeration of the folder instead of two.
-    bool everyFile = pattern && (lstrcmpW(pattern, L"*.*") == 0 || lstrcmpW(pattern, L"*") == 0);
-    bool filesHere = (!top || options->processTopFiles) && pattern && pattern[0];
-    if (filesHere && !(everyFile && options->recurse))
-        WalkFiles(folderEnd, pattern, options, list, counters, remove);
-    if (!options->recurse || g_cleanAbort)
-        return;
-    bool filesInPass = filesHere && everyFile;
-    if (!PutAt(folderEnd, L"*.*"))
-        return;
-    WIN32_FIND_DATAW find;
-    HANDLE h = FindFirstFileW(CallForm(g_walkPath), &find);
-    g_walkPath[folderEnd] = 0;
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(find.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            if (!filesInPass || Skipped(find, options) || !PutAt(folderEnd, find.cFileName))
-                continue;
-            if (ProcessTraceFile(g_walkPath, list, options, &find, remove)) {
-                counters->count += 1;
-                counters->size += (static_cast<UINT64>(find.nFileSizeHigh) << 32) + find.nFileSizeLow;
-            }
-            g_walkPath[folderEnd] = 0;
-            continue;
-        }
-        // Junctions and links lead elsewhere (or back up the tree): never
-        // followed.
-        if (IsDots(find.cFileName) || (find.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        int nameLength = lstrlenW(find.cFileName);
-        if (!PutAt(folderEnd, find.cFileName, nameLength) || !PutAt(folderEnd + nameLength, L"\\"))
-            continue;
-        WalkFolder(nullptr, pattern, options, list, counters, remove);
-        if (remove && PutAt(folderEnd, find.cFileName, nameLength))
-            RemoveDirectoryW(CallForm(g_walkPath));
-        g_walkPath[folderEnd] = 0;
-    } while (!g_cleanAbort && FindNextFileW(h, &find));
-    FindClose(h);
-    g_walkPath[folderEnd] = 0;
-}
-
-TraceCounters CountFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list)
-{
-    return Walk(folder, pattern, options, list, FALSE);
-}
-
-TraceCounters DeleteFiles(const WCHAR *folder, const WCHAR *pattern, const WalkOptions *options, PathList *list)
-{
-    return Walk(folder, pattern, options, list, TRUE);
+    return Walk(folder, pattern, options, list, sizes, nullptr, TRUE);
 }

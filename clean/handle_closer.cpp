@@ -4,7 +4,10 @@
 // handles whose file is one the cleaning could not delete.
 #include "clean/handle_closer.h"
 
+#include <map>
 #include <vector>
+
+#include <psapi.h>
 
 NtQueryObjectFn g_NtQueryObject;
 
@@ -29,6 +32,30 @@ struct SystemHandleEntry {
 struct SystemHandleTable {
     ULONG Count;
     SystemHandleEntry Entries[1];
+};
+// The extended table (XP and later): full handle values.
+struct SystemHandleEntryEx {
+    PVOID Object;
+    ULONG_PTR ProcessId;
+    ULONG_PTR Handle;
+    ULONG GrantedAccess;
+    USHORT CreatorBackTraceIndex;
+    USHORT ObjectTypeIndex;
+    ULONG HandleAttributes;
+    ULONG Reserved;
+};
+struct SystemHandleTableEx {
+    ULONG_PTR Count;
+    ULONG_PTR Reserved;
+    SystemHandleEntryEx Entries[1];
+};
+const ULONG kSystemExtendedHandleInformation = 64;
+
+// One handle of the table, whichever table was read.
+struct HandleRow {
+    DWORD processId;
+    ULONG_PTR handle;
+    BYTE type;
 };
 #if defined(_WIN32) && !defined(_WIN64) && !defined(__WINE__)
 static_assert(sizeof(SystemHandleEntry) == 16, "the system handle entry is 16 bytes on 32-bit Windows");
@@ -155,24 +182,113 @@ bool IsFileType(BYTE type)
 // size it needs in answer to a small buffer; Wine answers 0 there, so without
 // an answer the buffer starts at 64 KB. The table may grow between asking
 // and reading: each failed read doubles the room, up to 64 MB.
-SystemHandleTable *ReadHandleTable(NtQuerySystemInformationFn query)
+void *ReadTable(NtQuerySystemInformationFn query, ULONG infoClass)
 {
-    BYTE probe[20];
+    BYTE probe[64];
     ULONG needed = 0;
-    if (query(kSystemHandleInformation, probe, sizeof probe, &needed) == 0)
+    if (query(infoClass, probe, sizeof probe, &needed) == 0)
         needed = sizeof probe;
     ULONG size = needed ? needed + needed / 4 + 4096 : 65536;
     while (size <= (64u << 20)) {
-        SystemHandleTable *table = static_cast<SystemHandleTable *>(HeapAlloc(GetProcessHeap(), 0, size));
+        void *table = HeapAlloc(GetProcessHeap(), 0, size);
         if (!table)
             return nullptr;
         ULONG returned = 0;
-        if (query(kSystemHandleInformation, table, size, &returned) == 0)
+        LONG status = query(infoClass, table, size, &returned);
+        if (status == 0)
             return table;
+        if (status == static_cast<LONG>(0xC0000003)) {  // class not known here
+            HeapFree(GetProcessHeap(), 0, table);
+            return nullptr;
+        }
         HeapFree(GetProcessHeap(), 0, table);
         size = returned > size ? returned + returned / 4 : size * 2;
     }
     return nullptr;
+}
+
+SystemHandleTable *ReadHandleTable(NtQuerySystemInformationFn query)
+{
+    return static_cast<SystemHandleTable *>(ReadTable(query, kSystemHandleInformation));
+}
+
+// Every handle of the system, with full handle values where the system
+// gives them (the first table has 16-bit values).
+bool ReadHandleRows(NtQuerySystemInformationFn query, std::vector<HandleRow> &rows)
+{
+    rows.clear();
+    if (SystemHandleTableEx *ex = static_cast<SystemHandleTableEx *>(ReadTable(query, kSystemExtendedHandleInformation))) {
+        for (ULONG_PTR i = 0; i < ex->Count; ++i)
+            rows.push_back(HandleRow{static_cast<DWORD>(ex->Entries[i].ProcessId), ex->Entries[i].Handle,
+                                     static_cast<BYTE>(ex->Entries[i].ObjectTypeIndex)});
+        HeapFree(GetProcessHeap(), 0, ex);
+        return true;
+    }
+    SystemHandleTable *table = ReadHandleTable(query);
+    if (!table)
+        return false;
+    for (ULONG i = 0; i < table->Count; ++i)
+        rows.push_back(HandleRow{table->Entries[i].ProcessId, table->Entries[i].Handle,
+                                 table->Entries[i].ObjectTypeNumber});
+    HeapFree(GetProcessHeap(), 0, table);
+    return true;
+}
+
+// Processes whose handles are never touched: the system's own (ending or
+// confusing them brings Windows down), this program, and other sessions'.
+bool IsUntouchable(DWORD processId)
+{
+    if (processId <= 8 || processId == GetCurrentProcessId())
+        return true;
+    // Looked up at run time: the first Windows 2000 releases may lack it.
+    typedef BOOL(WINAPI * SessionOfFn)(DWORD, DWORD *);
+    static SessionOfFn sessionOf = reinterpret_cast<SessionOfFn>(
+        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "ProcessIdToSessionId")));
+    DWORD mine = 0, theirs = 0;
+    if (sessionOf && sessionOf(GetCurrentProcessId(), &mine) && (!sessionOf(processId, &theirs) || theirs != mine))
+        return true;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process)
+        return true;
+    WCHAR path[MAX_PATH] = {0};
+    DWORD length = GetModuleFileNameExW(process, nullptr, path, MAX_PATH);
+    CloseHandle(process);
+    if (!length)
+        return true;
+    const WCHAR *name = path;
+    for (const WCHAR *p = path; *p; ++p)
+        if (*p == L'\\')
+            name = p + 1;
+    static const WCHAR *const kSystem[] = {L"System", L"smss.exe", L"csrss.exe", L"wininit.exe", L"winlogon.exe",
+                                           L"services.exe", L"lsass.exe", L"lsm.exe"};
+    for (const WCHAR *system : kSystem)
+        if (lstrcmpiW(name, system) == 0)
+            return true;
+    return false;
+}
+
+bool IdentityOfFile(const WCHAR *path, FileIdentity *id)
+{
+    HANDLE h = CreateFileW(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = IdentityOfHandle(h, id, nullptr);
+    CloseHandle(h);
+    return ok;
+}
+
+// Whether the handle value in the owner still names the file: a fresh
+// duplicate, compared by volume and file number.
+bool StillTheFile(HANDLE process, HANDLE remote, const FileIdentity &file)
+{
+    HANDLE copy = nullptr;
+    if (!DuplicateHandle(process, remote, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS) || !copy)
+        return false;
+    FileIdentity now;
+    bool same = GetFileType(copy) == FILE_TYPE_DISK && IdentityOfHandle(copy, &now, nullptr) && SameIdentity(now, file);
+    CloseHandle(copy);
+    return same;
 }
 
 // A path without a "\\?\" prefix ("\\?\UNC\x" as "\\x"), for comparing with
@@ -236,7 +352,11 @@ void RestartHandleNameWorker(void)
     g_workerThread = CreateThread(nullptr, 0, HandleNameWorker, nullptr, 0, nullptr);
 }
 
-std::u16string QueryHandleName(DWORD handle, DWORD processId)
+namespace {
+
+// The drive-letter name of a handle of this process, through the worker;
+// empty when it does not answer within 50 ms.
+std::u16string NameOfDuplicate(HANDLE duplicate)
 {
     if (!NtQueryObjectEntry())
         return std::u16string();
@@ -247,15 +367,6 @@ std::u16string QueryHandleName(DWORD handle, DWORD processId)
     }
     if (!g_workerThread)
         RestartHandleNameWorker();
-    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId);
-    if (!process)
-        return std::u16string();
-    HANDLE duplicate = nullptr;
-    BOOL made = DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)),
-                                GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    CloseHandle(process);
-    if (!made || !duplicate)
-        return std::u16string();
     HandleNameRequest *request =
         static_cast<HandleNameRequest *>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(HandleNameRequest)));
     HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -264,7 +375,6 @@ std::u16string QueryHandleName(DWORD handle, DWORD processId)
             HeapFree(GetProcessHeap(), 0, request);
         if (event)
             CloseHandle(event);
-        CloseHandle(duplicate);
         return std::u16string();
     }
     request->Handle = duplicate;
@@ -287,7 +397,6 @@ std::u16string QueryHandleName(DWORD handle, DWORD processId)
             CloseHandle(old);
     }
     std::u16string name(reinterpret_cast<const char16_t *>(request->Name));
-    CloseHandle(duplicate);
     if (released) {
         CloseHandle(event);
         HeapFree(GetProcessHeap(), 0, request);
@@ -295,25 +404,22 @@ std::u16string QueryHandleName(DWORD handle, DWORD processId)
     return answered ? name : std::u16string();
 }
 
-BOOL CloseRemoteHandle(const OpenFileHandle &record)
+} // namespace
+
+std::u16string QueryHandleName(DWORD handle, DWORD processId)
 {
-    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, record.ProcessId);
+    HANDLE process = OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId);
     if (!process)
-        return FALSE;
-    HANDLE remote = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(record.Handle));
-    // Closing the source needs a target under Wine (without one the owner's
-    // handle stays): take the handle over into this process and close it.
-    HANDLE taken = nullptr;
-    DuplicateHandle(process, remote, GetCurrentProcess(), &taken, 0, FALSE,
-                    DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
-    if (taken)
-        CloseHandle(taken);
-    HANDLE copy = nullptr;
-    BOOL stillThere = DuplicateHandle(process, remote, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    if (stillThere && copy)
-        CloseHandle(copy);
+        return std::u16string();
+    HANDLE duplicate = nullptr;
+    BOOL made = DuplicateHandle(process, reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(handle)),
+                                GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS);
     CloseHandle(process);
-    return !stillThere;
+    if (!made || !duplicate)
+        return std::u16string();
+    std::u16string name = NameOfDuplicate(duplicate);
+    CloseHandle(duplicate);
+    return name;
 }
 
 void CloseFileHandles(const PathList &paths)
@@ -323,28 +429,91 @@ void CloseFileHandles(const PathList &paths)
     NtQuerySystemInformationFn query = NtQuerySystemInformationEntry();
     if (!query)
         return;
-    SystemHandleTable *table = ReadHandleTable(query);
-    if (!table)
+    std::vector<HandleRow> rows;
+    if (!ReadHandleRows(query, rows))
         return;
+    // The files as they are now: a handle counts only when it is one of
+    // them by volume and file number, not merely by name.
     std::vector<std::u16string> plain;
-    for (const std::u16string &path : paths)
+    std::vector<FileIdentity> files;
+    std::vector<bool> known;
+    for (const std::u16string &path : paths) {
         plain.push_back(PlainPath(path));
-    std::vector<OpenFileHandle> found;
-    for (ULONG i = 0; i < table->Count; ++i) {
-        const SystemHandleEntry &entry = table->Entries[i];
-        if (!IsFileType(entry.ObjectTypeNumber))
+        FileIdentity id = {0, 0, 0};
+        known.push_back(IdentityOfFile(reinterpret_cast<const WCHAR *>(path.c_str()), &id));
+        files.push_back(id);
+    }
+    std::map<DWORD, HANDLE> owners;  // null: a process never touched
+    std::vector<bool> freed(paths.size(), false);
+    DWORD pumped = GetTickCount();
+    for (const HandleRow &row : rows) {
+        if (g_cleanAbort)
+            break;
+        // The clean dialog waits on this thread: let it repaint and take
+        // its close button while the names are asked for.
+        if (GetTickCount() - pumped > 100) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) {
+                    PostQuitMessage(static_cast<int>(message.wParam));
+                    break;
+                }
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            pumped = GetTickCount();
+        }
+        if (!IsFileType(row.type))
             continue;
-        std::u16string name = QueryHandleName(entry.Handle, entry.ProcessId);
-        if (name.empty())
+        auto found = owners.find(row.processId);
+        if (found == owners.end()) {
+            HANDLE process = IsUntouchable(row.processId) ? nullptr
+                                                         : OpenProcess(PROCESS_DUP_HANDLE, FALSE, row.processId);
+            found = owners.emplace(row.processId, process).first;
+        }
+        HANDLE process = found->second;
+        if (!process)
             continue;
-        found.push_back(OpenFileHandle{entry.Handle, name, entry.ProcessId});
-        const OpenFileHandle &record = found.back();
+        HANDLE remote = reinterpret_cast<HANDLE>(row.handle);
+        // One duplicate serves the cheap type test, the name and the
+        // identity; pipes and devices (whose name query can hang) are
+        // passed over at once.
+        HANDLE duplicate = nullptr;
+        if (!DuplicateHandle(process, remote, GetCurrentProcess(), &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS) ||
+            !duplicate)
+            continue;
+        if (GetFileType(duplicate) != FILE_TYPE_DISK) {
+            CloseHandle(duplicate);
+            continue;
+        }
+        std::u16string name = NameOfDuplicate(duplicate);
+        FileIdentity id;
+        bool identified = !name.empty() && IdentityOfHandle(duplicate, &id, nullptr);
+        CloseHandle(duplicate);
+        if (!identified)
+            continue;
         for (size_t p = 0; p < paths.size(); ++p) {
-            if (!SameName(record.Name, plain[p]))
+            if (!known[p] || !SameIdentity(id, files[p]) || !SameName(name, plain[p]))
                 continue;
-            CloseRemoteHandle(record);
-            DeleteFileW(reinterpret_cast<const WCHAR *>(paths[p].c_str()));
+            // The owner may have closed the handle and opened something
+            // else under the same value meanwhile: confirm right before.
+            if (!StillTheFile(process, remote, files[p]))
+                break;
+            // Closing the source needs a target under Wine (without one the
+            // owner's handle stays): take the handle over and close it here.
+            HANDLE taken = nullptr;
+            if (DuplicateHandle(process, remote, GetCurrentProcess(), &taken, 0, FALSE,
+                                DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS) &&
+                taken)
+                CloseHandle(taken);
+            freed[p] = true;
+            break;
         }
     }
-    HeapFree(GetProcessHeap(), 0, table);
+    for (auto &owner : owners)
+        if (owner.second)
+            CloseHandle(owner.second);
+    for (size_t p = 0; p < paths.size(); ++p)
+        if (freed[p])
+            DeleteFileW(reinterpret_cast<const WCHAR *>(paths[p].c_str()));
 }

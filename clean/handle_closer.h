@@ -13,22 +13,18 @@ typedef LONG(NTAPI *NtQueryObjectFn)(HANDLE handle, ULONG infoClass, PVOID buffe
 // Looked up in ntdll on first use; the worker calls whatever it holds.
 extern NtQueryObjectFn g_NtQueryObject;
 
-struct OpenFileHandle {
-    DWORD Handle;          // value in the owner
-    std::u16string Name;   // drive-letter form
-    DWORD ProcessId;
-};
-
-// Finds every open file handle whose file is one of paths (case ignored),
-// closes it inside its owner and deletes the file.
+// Finds every open file handle whose file is one of paths (the same name,
+// case ignored, and the same volume and file number), closes it inside its
+// owner and deletes the file. Never touches a handle of the system's own
+// processes (System, smss, csrss, wininit, winlogon, services, lsass), of
+// this program or of another session; pipes and devices are passed over
+// without a name query; each handle is confirmed to be the file again right
+// before it is closed.
 void CloseFileHandles(const PathList &paths);
 
 // The drive-letter name of a handle of another process; empty when it
 // cannot be had within 50 ms.
 std::u16string QueryHandleName(DWORD handle, DWORD processId);
-
-// Closes the handle inside its owner. TRUE when it no longer exists there.
-BOOL CloseRemoteHandle(const OpenFileHandle &record);
 
 // Replaces the name worker (terminating the current one).
 void RestartHandleNameWorker(void);

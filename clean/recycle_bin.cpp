@@ -15,13 +15,16 @@
 
 RecycleBinInfo::RecycleBinInfo() : itemCount(0), totalSize(0), lastItemCount(0), lastTotalSize(0) {}
 
-void RecycleBinInfo::Query()
+namespace {
+
+// What the bins of the fixed drives hold now.
+bool MeasureBins(UINT64 *items, UINT64 *size)
 {
-    itemCount = totalSize = lastItemCount = lastTotalSize = 0;
+    *items = *size = 0;
     WCHAR roots[256];
     DWORD length = GetLogicalDriveStringsW(256, roots);
     if (length == 0 || length >= 256)
-        return;
+        return false;
     SHQUERYRBINFO info;
     ZeroMemory(&info, sizeof info);
     info.cbSize = sizeof info;
@@ -30,27 +33,43 @@ void RecycleBinInfo::Query()
             continue;
         if (FAILED(SHQueryRecycleBinW(root, &info)))
             continue;
-        itemCount += info.i64NumItems;
-        totalSize += info.i64Size;
-        int row = FindRecycleBinRow();
-        if (row >= 0 && info.i64NumItems && info.i64Size) {
-            AddToCell(row, COL_NUMBER, info.i64NumItems);
-            AddToCell(row, COL_SIZE, info.i64Size);
-        }
+        *items += info.i64NumItems;
+        *size += info.i64Size;
 #ifdef __WINE__
         // Wine keeps one bin for every drive (the desktop's trash) and
         // answers the same figures for each root: count it once.
         break;
 #endif
     }
+    return true;
+}
+
+} // namespace
+
+void RecycleBinInfo::Query()
+{
+    itemCount = totalSize = lastItemCount = lastTotalSize = 0;
+    if (!MeasureBins(&itemCount, &totalSize))
+        return;
+    int row = FindRecycleBinRow();
+    if (row >= 0 && itemCount && totalSize) {
+        AddToCell(row, COL_NUMBER, itemCount);
+        AddToCell(row, COL_SIZE, totalSize);
+    }
 }
 
 void RecycleBinInfo::Empty()
 {
-    SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
-    lastItemCount = itemCount;
-    lastTotalSize = totalSize;
-    itemCount = totalSize = 0;
+    // The row shows what the emptying really did: what left the bins, by
+    // measuring them again (nothing when the shell failed).
+    HRESULT result = SHEmptyRecycleBinW(nullptr, nullptr, SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+    UINT64 items = itemCount, size = totalSize;
+    if (SUCCEEDED(result))
+        MeasureBins(&items, &size);
+    lastItemCount = items < itemCount ? itemCount - items : 0;
+    lastTotalSize = size < totalSize ? totalSize - size : 0;
+    itemCount = items;
+    totalSize = size;
     int row = FindRecycleBinRow();
     if (row >= 0) {
         AddToCell(row, COL_NUMBER, -static_cast<INT64>(lastItemCount));

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <map>
+
 #include "clean/app_list.h"
 #include "clean/handle_closer.h"
 #include "env/reg_store.h"
@@ -87,13 +89,17 @@ void CleanRegistryTraces(HWND progress, HWND text)
 
 void ScanFileTraces(HWND progress, HWND text)
 {
+    RefreshTraceGuard();
     StartProgress(progress, g_ruleCount);
+    // Per application, the files already counted: two rules of one
+    // application that name the same file count it once.
+    std::map<INT32, SeenFiles> seen;
     for (INT32 i = 0; i < g_ruleCount && !g_cleanAbort; ++i) {
         const RedirectRule *rule = g_rules[i];
         Show(text, rule->path);
         if (rule->aid != 0) {
             WalkOptions options = RuleOptions(rule);
-            TraceCounters found = CountFiles(rule->path, rule->name, &options, nullptr);
+            TraceCounters found = CountFiles(rule->path, rule->name, &options, nullptr, &seen[rule->aid]);
             Report(rule->aid, found.count, found.size, 1);
         }
         Step(progress, i);
@@ -102,18 +108,36 @@ void ScanFileTraces(HWND progress, HWND text)
 
 void CleanFileTraces(HWND progress, HWND text)
 {
+    RefreshTraceGuard();
     StartProgress(progress, g_ruleCount);
+    PathList().swap(undeletedPaths);
+    std::vector<uint64_t> sizes;
+    std::vector<INT32> owners;
     for (INT32 i = 0; i < g_ruleCount && !g_cleanAbort; ++i) {
         const RedirectRule *rule = g_rules[i];
         if (rule->aid != 0 && Selected(rule->aid)) {
             Show(text, rule->path);
             WalkOptions options = RuleOptions(rule);
-            TraceCounters removed = DeleteFiles(rule->path, rule->name, &options, &undeletedPaths);
+            TraceCounters removed = DeleteFiles(rule->path, rule->name, &options, &undeletedPaths, &sizes);
             Report(rule->aid, removed.count, removed.size, -1);
+            owners.resize(undeletedPaths.size(), rule->aid);
         }
         Step(progress, i);
     }
-    if (pendingDeleteCount > 0 && !undeletedPaths.empty())
+    // Files in use: the handle closer frees and deletes what it can first;
+    // only what is still there afterwards is left for the next restart (and
+    // stays counted, it has not been removed yet).
+    if (!undeletedPaths.empty())
         CloseFileHandles(undeletedPaths);
+    for (size_t i = 0; i < undeletedPaths.size(); ++i) {
+        const WCHAR *path = reinterpret_cast<const WCHAR *>(undeletedPaths[i].c_str());
+        DWORD gone = GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
+        if (gone == ERROR_FILE_NOT_FOUND || gone == ERROR_PATH_NOT_FOUND) {
+            Report(owners[i], 1, i < sizes.size() ? sizes[i] : 0, -1);
+            continue;
+        }
+        if (MoveFileExW(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+            pendingDeleteCount += 1;
+    }
     PathList().swap(undeletedPaths);
 }

@@ -9,6 +9,40 @@ bool HasWildcard(const std::u16string &text)
     return text.find_first_of(u"*?") != std::u16string::npos;
 }
 
+bool IsContainedRuleName(const std::u16string &name)
+{
+    size_t start = 0;
+    for (;;) {
+        size_t end = name.find(u';', start);
+        if (end == std::u16string::npos)
+            end = name.size();
+        size_t at = start;
+        while (at < end && name[at] == u' ')
+            ++at;
+        if (at < end && (name[at] == u'\\' || name[at] == u'/'))
+            return false;
+        // Each component of the mask.
+        size_t part = at;
+        while (part < end) {
+            size_t stop = part;
+            while (stop < end && name[stop] != u'\\')
+                ++stop;
+            std::u16string component = name.substr(part, stop - part);
+            if (component.empty() || component == u"." || component == u".." ||
+                component.find_first_of(u":/") != std::u16string::npos)
+                return false;
+            part = stop + 1;
+            if (stop == end)
+                break;
+            if (part == end)
+                return false;  // a trailing backslash: an empty file part
+        }
+        if (end >= name.size())
+            return true;
+        start = end + 1;
+    }
+}
+
 bool ConvertRuleRows(char **cells, int rows, int cols, RuleTextDecoder fromUtf8,
                      ResolvedFolderLookup lookup, void *context, std::vector<RuleRow> &out)
 {
@@ -39,6 +73,8 @@ bool ConvertRuleRows(char **cells, int rows, int cols, RuleTextDecoder fromUtf8,
             rule.nameWild = 1;
         } else {
             rule.name = fromUtf8(row[2]);
+            if (!IsContainedRuleName(rule.name))
+                continue;
             rule.nameWild = HasWildcard(rule.name) ? 1 : 0;
         }
         rule.isRecurse = ParseDecimalColumn(row[3]);

@@ -31,9 +31,16 @@ typedef std::u16string (*RuleTextDecoder)(const char *text);
 // True when the text holds "*" or "?".
 bool HasWildcard(const std::u16string &text);
 
+// Whether a rule's file pattern stays inside the rule's folder: no mask of
+// it (";"-separated) has a "." or ".." component, a colon (drive or
+// stream), a leading backslash or slash, or an empty component.
+bool IsContainedRuleName(const std::u16string &name);
+
 // Converts the result of kRulesQuery (aid, path, name, isRecurse, isCopy).
 // A row whose folder is empty, or does not fit RULE_PATH_UNITS with its
 // trailing backslash and terminator, is left out: it could not name a folder.
+// So is a row whose pattern is not contained (IsContainedRuleName): it
+// would reach outside its folder.
 // Returns false when the result does not have the query's columns.
 bool ConvertRuleRows(char **cells, int rows, int cols, RuleTextDecoder fromUtf8,
                      ResolvedFolderLookup lookup, void *context, std::vector<RuleRow> &out);

@@ -476,3 +476,14 @@ TEST_F(TraceData, ChatAndMailStoresWarnInTheCleanDialogsWords)
                           "Software\\Microsoft\\Internet Explorer\\TypedURLsTime"})
         EXPECT_TRUE(subkeys.count(k)) << k;
 }
+
+// The loader drops a rule whose pattern could reach outside its folder; no
+// shipped rule may be one of them.
+TEST_F(TraceData, EveryRulePatternStaysInItsFolder)
+{
+    for (const Row &r : Query("select aid,path,name from apppaths")) {
+        if (r[2] == kNull)
+            continue;
+        EXPECT_TRUE(IsContainedRuleName(Widen(r[2].c_str()))) << r[1] << " " << r[2] << " (application " << r[0] << ")";
+    }
+}

@@ -124,6 +124,28 @@ TEST(RuleRows, UnusableFoldersAreLeftOut)
     EXPECT_FALSE(ConvertRuleRows(const_cast<char **>(c.v.data()), c.rows, 4, Narrow16, nullptr, nullptr, rows));
 }
 
+TEST(RuleRows, PatternsThatLeaveTheirFolderAreLeftOut)
+{
+    Cells c;
+    c.Row("1", "%TEMP%", "..\\..\\Windows\\System32\\*.dll");
+    c.Row("1", "%TEMP%", "*.tmp;sub\\..\\..\\fest.sys");
+    c.Row("1", "%TEMP%", ".\\*.tmp");
+    c.Row("1", "%TEMP%", "C:\\Windows\\*.*");
+    c.Row("1", "%TEMP%", "x.txt:stream");
+    c.Row("1", "%TEMP%", "\\Windows\\*.*");
+    c.Row("1", "%TEMP%", "*.log; \\boot.ini");
+    c.Row("1", "%TEMP%", "a\\\\b.txt");
+    c.Row("1", "%TEMP%", "sub\\");
+    c.Row("1", "%TEMP%", "a/../b");
+    c.Row("2", "%TEMP%", "Cache\\*.tmp; *.log;..x;x..;.hidden");
+    std::vector<RuleRow> rows;
+    ASSERT_TRUE(ConvertRuleRows(const_cast<char **>(c.v.data()), c.rows, 5, Narrow16, nullptr, nullptr, rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].aid, 2);
+    EXPECT_TRUE(IsContainedRuleName(u"AutomaticDestinations\\*.automaticDestinations-ms"));
+    EXPECT_FALSE(IsContainedRuleName(u"*.a;.."));
+}
+
 TEST(RuleOrder, AscendingWithoutAsciiCaseAndAbsentLast)
 {
     std::vector<const char16_t *> paths = {u"\\Device\\V1\\b\\", nullptr, u"\\Device\\V1\\A\\",

@@ -13,6 +13,7 @@ using namespace clean_test;
 namespace {
 
 NtQueryObjectFn g_realQuery;
+HANDLE g_swapHolder, g_swapValue, g_innocent, g_innocentThere;
 
 // The real name query, except that it never returns for files whose name
 // holds "blocker" (as a query on a waiting pipe hangs on Windows).
@@ -28,6 +29,37 @@ LONG NTAPI BlockingQuery(HANDLE handle, ULONG infoClass, PVOID buffer, ULONG len
         lstrcpynW(copy, name->Buffer, name->Length / 2 + 1 < 1024 ? name->Length / 2 + 1 : 1024);
         if (StrStrIW(copy, L"blocker"))
             Sleep(INFINITE);
+        if (StrStrIW(copy, L"swapped") && g_swapHolder && g_swapValue) {
+            // Between the closer's name check and its close, the owner closes
+            // the handle and opens another file under the same value.
+            HANDLE taken = nullptr;
+            DuplicateHandle(g_swapHolder, g_swapValue, GetCurrentProcess(), &taken, 0, FALSE,
+                            DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
+            if (taken)
+                CloseHandle(taken);
+            // Lower free values are taken first: fill them until the old
+            // value comes round, then give the fillers back.
+            HANDLE fillers[64];
+            int filled = 0;
+            for (; filled < 64; ++filled) {
+                HANDLE there = nullptr;
+                DuplicateHandle(GetCurrentProcess(), g_innocent, g_swapHolder, &there, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS);
+                if (there == g_swapValue || !there) {
+                    g_innocentThere = there;
+                    break;
+                }
+                fillers[filled] = there;
+            }
+            for (int i = 0; i < filled && i < 64; ++i) {
+                HANDLE back = nullptr;
+                DuplicateHandle(g_swapHolder, fillers[i], GetCurrentProcess(), &back, 0, FALSE,
+                                DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
+                if (back)
+                    CloseHandle(back);
+            }
+            g_swapHolder = nullptr;
+        }
     }
     return status;
 }
@@ -67,9 +99,9 @@ TEST(CleanHandles, LockedFileIsScheduledThenFreedWhileItsOwnerRuns)
     CollectSelection();
     UINT64 pendingBefore = pendingDeleteCount;
     CleanFileTraces(nullptr, nullptr);
-    // Scheduled for the restart (so counted as removed), then freed and
-    // deleted by closing the holder's handle.
-    EXPECT_EQ(pendingDeleteCount, pendingBefore + 2);
+    // Freed and deleted by closing the holder's handle before anything was
+    // scheduled for the restart: nothing is left scheduled.
+    EXPECT_EQ(pendingDeleteCount, pendingBefore);
     EXPECT_EQ(list.Cell(1, COL_NUMBER), "0");
     EXPECT_EQ(list.Cell(1, COL_SIZE), "0.00B");
     EXPECT_FALSE(FileExists(held));
@@ -115,14 +147,51 @@ TEST(CleanHandles, BlockingNameQueryCostsFiftyMsAndIsSkipped)
     EXPECT_EQ(lstrcmpiW(reinterpret_cast<const WCHAR *>(name.c_str()), plain), 0) << Utf8(
         reinterpret_cast<const WCHAR *>(name.c_str()));
 
-    // The whole closer passes over the blocking handle and frees the other
-    // file (its handle here is closed by it).
-    PathList paths{std::u16string(reinterpret_cast<const char16_t *>(plain))};
+    // The whole closer, on handles another process holds: it passes over
+    // the blocking one, frees the plain file, leaves a handle whose value
+    // came to name another file between check and close, and never touches
+    // this program's own handles.
+    HANDLE holder = StartNamedProcess(dir.path, L"holder.exe", TRUE);
+    ASSERT_NE(holder, nullptr);
+    WCHAR swapped[MAX_PATH], innocent[MAX_PATH], own[MAX_PATH];
+    dir.File(L"swapped.txt", swapped);
+    dir.File(L"innocent.txt", innocent);
+    dir.File(L"own.txt", own);
+    for (const WCHAR *f : {swapped, innocent, own})
+        ASSERT_TRUE(MakeFile(f, 1));
+    HANDLE s = CreateFileW(swapped, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    g_innocent = CreateFileW(innocent, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE mine = CreateFileW(own, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_TRUE(s != INVALID_HANDLE_VALUE && g_innocent != INVALID_HANDLE_VALUE && mine != INVALID_HANDLE_VALUE);
+    HANDLE theirs[3] = {nullptr, nullptr, nullptr};
+    HANDLE *mineToGive[3] = {&b, &p, &s};
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), *mineToGive[i], holder, &theirs[i], 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS | DUPLICATE_CLOSE_SOURCE));
+    g_swapHolder = holder;
+    g_swapValue = theirs[2];
+    PathList paths;
+    for (const WCHAR *f : {plain, blocker, swapped, own})
+        paths.push_back(std::u16string(reinterpret_cast<const char16_t *>(f)));
     CloseFileHandles(paths);
+    g_NtQueryObject = g_realQuery;
     EXPECT_FALSE(FileExists(plain));
     EXPECT_TRUE(FileExists(blocker));
-    CloseHandle(b);
-    g_NtQueryObject = g_realQuery;
+    EXPECT_TRUE(FileExists(own)) << "this program's own handle was closed";
+    BY_HANDLE_FILE_INFORMATION info;
+    EXPECT_TRUE(GetFileInformationByHandle(mine, &info));
+    ASSERT_EQ(g_swapHolder, nullptr) << "the swap never happened";
+    EXPECT_EQ(g_innocentThere, g_swapValue) << "the owner's new handle did not take the old value";
+    HANDLE probe = nullptr;
+    EXPECT_TRUE(DuplicateHandle(holder, g_innocentThere, GetCurrentProcess(), &probe, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        << "a handle that no longer named the file was closed";
+    if (probe)
+        CloseHandle(probe);
+    TerminateProcess(holder, 0);
+    WaitForSingleObject(holder, 5000);
+    CloseHandle(holder);
+    CloseHandle(mine);
+    CloseHandle(g_innocent);
 }
 
 TEST(CleanRecycleBin, CountedInItsRowAndEmptiedWhenTicked)
@@ -196,12 +265,13 @@ TEST(CleanTracedApps, ModeZeroLeavesAllAndYesEndsOnlyTracedOnes)
     EXPECT_TRUE(result);
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_TRUE(StillRuns(traced) && StillRuns(longer) && StillRuns(other));
-    // Yes ends every process whose path holds the name (also inside a longer
-    // name); the empty name of application 2 ends nothing.
+    // Yes closes every process whose executable has the name as its whole
+    // file name (not one whose longer name holds it); the empty name of
+    // application 2 ends nothing.
     boxes = RunAnsweringBoxes(close(1), caption, {IDYES});
     EXPECT_TRUE(result);
     EXPECT_EQ(WaitForSingleObject(traced, 5000), WAIT_OBJECT_0);
-    EXPECT_EQ(WaitForSingleObject(longer, 5000), WAIT_OBJECT_0);
+    EXPECT_TRUE(StillRuns(longer)) << "a longer name holding the traced one was ended";
     EXPECT_TRUE(StillRuns(other));
     for (HANDLE h : {traced, longer, other}) {
         TerminateProcess(h, 0);

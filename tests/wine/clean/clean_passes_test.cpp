@@ -6,6 +6,9 @@
 
 #include <shellapi.h>
 #include <shlobj.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include "clean/handle_closer.h"
 #include "env/reg_store.h"
@@ -166,41 +169,184 @@ TEST_F(CleanPasses, ScanCountsWhatWasMadeAndCleanRemovesExactlyThat)
     EXPECT_EQ(list.Cell(4, COL_NUMBER), "0");
 }
 
+// A Unix link at a Wine path, removed (the link itself, before the scratch
+// folder's removal could follow it) by the destructor.
+struct UnixLink {
+    char path[1024] = {0};
+    bool ok = false;
+    UnixLink(const WCHAR *at, const char *target)
+    {
+        char *unix = wine_get_unix_file_name(at);
+        if (!unix)
+            return;
+        lstrcpynA(path, unix, sizeof path);
+        HeapFree(GetProcessHeap(), 0, unix);
+        ok = symlink(target, path) == 0;
+    }
+    ~UnixLink()
+    {
+        if (ok)
+            unlink(path);
+    }
+};
+
+// Z:\<the folder's Unix path>: the same folder through Wine's root drive.
+void ThroughRootDrive(const WCHAR *folder, WCHAR *out)
+{
+    out[0] = 0;
+    char *unix = wine_get_unix_file_name(folder);
+    if (!unix)
+        return;
+    char real[PATH_MAX];
+    bool resolved = realpath(unix, real) != nullptr;
+    HeapFree(GetProcessHeap(), 0, unix);
+    if (!resolved)
+        return;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_UTF8, 0, real, -1, wide, MAX_PATH);
+    wsprintfW(out, L"Z:%s", wide);
+    for (WCHAR *p = out; *p; ++p)
+        if (*p == L'/')
+            *p = L'\\';
+}
+
+// Every way the guard's old text comparison was walked around, and the
+// places traces are cleaned from.
 TEST(CleanGuard, RefusesRootsWindowsProfileAndEmptyPaths)
 {
-    WCHAR windows[MAX_PATH], profile[MAX_PATH], text[MAX_PATH];
+    WCHAR windows[MAX_PATH], profile[MAX_PATH], temp[MAX_PATH], desktop[MAX_PATH], documents[MAX_PATH],
+        local[MAX_PATH], programs[MAX_PATH], data[MAX_PATH], here[MAX_PATH];
     GetWindowsDirectoryW(windows, MAX_PATH);
     ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, profile, CSIDL_PROFILE, FALSE));
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, desktop, CSIDL_DESKTOPDIRECTORY, FALSE));
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, documents, CSIDL_PERSONAL, FALSE));
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, local, CSIDL_LOCAL_APPDATA, FALSE));
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, programs, CSIDL_PROGRAM_FILES, FALSE));
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, data, CSIDL_COMMON_APPDATA, FALSE));
+    GetTempPathW(MAX_PATH, temp);
+    TestProgramFolder(here);
+    ScratchDir scratch(L"guard");
+    WCHAR other[MAX_PATH], traces[MAX_PATH], linked[MAX_PATH], below[MAX_PATH], shortName[MAX_PATH];
+    wsprintfW(other, L"%s\\..\\vg-other-%lu", profile, GetCurrentProcessId());
+    GetFullPathNameW(other, MAX_PATH, other, nullptr);
+    ASSERT_TRUE(MakeFolders(other));
+    scratch.File(L"traces", traces);
+    ASSERT_TRUE(MakeFolders(traces));
+    // A link in a trace folder, to the Windows folder.
+    scratch.File(L"linked", linked);
+    char *unixWindows = wine_get_unix_file_name(windows);
+    ASSERT_TRUE(unixWindows);
+    UnixLink link(linked, unixWindows);
+    HeapFree(GetProcessHeap(), 0, unixWindows);
+    ASSERT_TRUE(link.ok);
+    wsprintfW(below, L"%s\\system32", linked);
+    ASSERT_NE(GetShortPathNameW(programs, shortName, MAX_PATH), 0u);
+
+    struct Case {
+        const WCHAR *why;
+        WCHAR path[MAX_PATH * 2];
+        BOOL whole;
+        bool allowed;
+    };
+    std::vector<Case> cases;
+    auto add = [&](const WCHAR *why, bool allowed, BOOL whole, const WCHAR *format, const WCHAR *a = L"",
+                   const WCHAR *b = L"") {
+        Case c = {why, {0}, whole, allowed};
+        wsprintfW(c.path, format, a, b);
+        cases.push_back(c);
+    };
+    add(L"empty", false, TRUE, L"");
+    add(L"drive root", false, FALSE, L"C:\\");
+    add(L"drive", false, FALSE, L"c:");
+    add(L"long-form root", false, FALSE, L"\\\\?\\C:\\");
+    add(L"share", false, FALSE, L"\\\\server\\share\\cache\\");
+    add(L"relative", false, FALSE, L"relative\\folder\\");
+    add(L"device form", false, FALSE, L"\\\\.\\%s\\", temp);
+    add(L"admin share", false, FALSE, L"\\\\localhost\\C$\\%s", temp + 3);
+    add(L"long UNC form", false, FALSE, L"\\\\?\\UNC\\localhost\\C$\\%s", temp + 3);
+    add(L"dot-dot", false, FALSE, L"%s..\\", temp);
+    add(L"dot", false, FALSE, L"%s.\\", temp);
+    add(L"Windows", false, FALSE, L"%s\\", windows);
+    add(L"below Windows", false, FALSE, L"%s\\system32\\", windows);
+    add(L"Program Files", false, FALSE, L"%s\\", programs);
+    add(L"Program Files by its 8.3 name", false, FALSE, L"%s\\", shortName);
+    add(L"ProgramData", false, FALSE, L"%s\\", data);
+    add(L"profile", false, FALSE, L"%s\\", profile);
+    add(L"profiles folder", false, FALSE, L"%s\\..\\", profile);
+    add(L"another profile", false, FALSE, L"%s\\", other);
+    add(L"the program's folder", false, FALSE, L"%s\\", here);
+    add(L"a link to Windows", false, FALSE, L"%s\\", linked);
+    add(L"below a link", false, FALSE, L"%s\\", below);
+    add(L"the profile on another letter", false, FALSE, L"Q%s", profile + 1);
+    add(L"Desktop taken whole", false, TRUE, L"%s\\", desktop);
+    add(L"Local AppData taken whole", false, TRUE, L"%s\\", local);
+    add(L"temporary folder", true, TRUE, L"%s", temp);
+    add(L"a folder in it", true, TRUE, L"%s\\", traces);
+    add(L"Windows' Temp", true, TRUE, L"%s\\Temp\\", windows);
+    add(L"named files in Documents", true, FALSE, L"%s\\", documents);
+    add(L"named files in Local AppData", true, FALSE, L"%s\\", local);
+    WCHAR z[MAX_PATH];
+    ThroughRootDrive(windows, z);
+    add(L"Windows through Z:", false, FALSE, L"%s\\system32\\", z);
+    ThroughRootDrive(profile, z);
+    add(L"profile through Z:", false, FALSE, L"%s\\", z);
+    for (const Case &c : cases) {
+        WCHAR canonical[MAX_PATH * 2];
+        FileIdentity id;
+        EXPECT_EQ(CheckTraceFolder(c.path, c.whole, canonical, MAX_PATH * 2, &id) != FALSE, c.allowed)
+            << Utf8(c.why) << ": " << Utf8(c.path);
+    }
     EXPECT_TRUE(IsRefusedTraceFolder(nullptr));
-    EXPECT_TRUE(IsRefusedTraceFolder(L""));
-    EXPECT_TRUE(IsRefusedTraceFolder(L"C:\\"));
-    EXPECT_TRUE(IsRefusedTraceFolder(L"c:"));
-    EXPECT_TRUE(IsRefusedTraceFolder(L"\\\\?\\C:\\"));
-    EXPECT_TRUE(IsRefusedTraceFolder(L"\\\\server\\share\\"));
-    EXPECT_TRUE(IsRefusedTraceFolder(L"relative\\folder\\"));
-    wsprintfW(text, L"%s\\", windows);
-    EXPECT_TRUE(IsRefusedTraceFolder(text));
-    wsprintfW(text, L"%s\\..\\", windows);
-    EXPECT_TRUE(IsRefusedTraceFolder(text));
-    wsprintfW(text, L"%s\\", profile);
-    EXPECT_TRUE(IsRefusedTraceFolder(text));
-    // The folder above the profile, and the profile on another drive letter
-    // (the virtual disk).
-    wsprintfW(text, L"%s\\..\\", profile);
-    EXPECT_TRUE(IsRefusedTraceFolder(text));
-    lstrcpyW(text, profile);
-    text[0] = L'Q';
-    EXPECT_TRUE(IsRefusedTraceFolder(text));
-    // Folders below them are trace folders like any other.
-    wsprintfW(text, L"%s\\AppData\\Local\\Temp\\", profile);
-    EXPECT_FALSE(IsRefusedTraceFolder(text));
-    wsprintfW(text, L"%s\\Temp\\", windows);
-    EXPECT_FALSE(IsRefusedTraceFolder(text));
-    EXPECT_FALSE(IsRefusedTraceFolder(L"\\\\server\\share\\cache\\"));
+
+    // Every folder of the shipped database that exists here is allowed, the
+    // way its rule takes it.
+    std::string shipped, source = VG_UPDATE_SERVER_SCRIPT;  // <source>/tests/update_server.py
+    source = source.substr(0, source.rfind("/tests/")) + "/data/trace.sql";
+    if (FILE *f = fopen(source.c_str(), "rb")) {
+        char chunk[4096];
+        for (size_t n; (n = fread(chunk, 1, sizeof chunk, f)) > 0;)
+            shipped.append(chunk, n);
+        fclose(f);
+    }
+    ASSERT_FALSE(shipped.empty());
+    WCHAR db[MAX_PATH];
+    ASSERT_TRUE(OpenTraceDatabaseFromSql(scratch, shipped.c_str(), db));
+    bool loaded = LoadApplications() == 1 && LoadRedirectRules() == 1;
+    CloseTraceDatabase(db);
+    ASSERT_TRUE(loaded);
+    ExpandRedirectRules();
+    RefreshTraceGuard();
+    int present = 0;
+    for (INT32 i = 0; i < g_ruleCount; ++i) {
+        const RedirectRule *rule = g_rules[i];
+        DWORD attributes = GetFileAttributesW(rule->path);
+        if (rule->pathWild || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        ++present;
+        bool everyFile = lstrcmpW(rule->name, L"*.*") == 0 || lstrcmpW(rule->name, L"*") == 0;
+        WCHAR canonical[MAX_PATH * 2];
+        EXPECT_TRUE(CheckTraceFolder(rule->path, rule->isRecurse || everyFile, canonical, MAX_PATH * 2, nullptr))
+            << Utf8(rule->path) << " " << Utf8(rule->name);
+    }
+    EXPECT_GE(present, 3) << "the shipped folders of a fresh prefix were not found";
+    FreeRedirectRules();
+    FreeApplications();
+
+    // A TEMP pointed at the Desktop: the temporary-folder rule does not
+    // empty the Desktop.
+    WCHAR savedTemp[MAX_PATH];
+    GetEnvironmentVariableW(L"TEMP", savedTemp, MAX_PATH);
+    SetEnvironmentVariableW(L"TEMP", desktop);
+    RefreshTraceGuard();
+    EXPECT_TRUE(IsRefusedTraceFolder(desktop));
+    SetEnvironmentVariableW(L"TEMP", savedTemp);
+    RefreshTraceGuard();
+
     // A refused folder costs nothing and removes nothing.
     WalkOptions options = {TRUE, TRUE, TRUE, FALSE};
     TraceCounters removed = DeleteFiles(L"C:\\", L"*.*", &options, nullptr);
     EXPECT_EQ(removed.count, 0u);
+    RemoveDirectoryW(other);
 }
 
 } // namespace
