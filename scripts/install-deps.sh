@@ -21,6 +21,8 @@ PACKAGES=(
   xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
   # container tool and tests
   sqlite3 zip unzip
+  # fuzz targets: clang with libFuzzer and the coverage tools (llvm-cov)
+  clang libfuzzer-14-dev llvm
   # the local update server of the tests
   python3
 )
