@@ -19,7 +19,7 @@ HRESULT ArmRedirectMessage(HANDLE port, RedirectMessage *message)
 const WCHAR *RequestPath(const RedirectMessage *message, DWORD bytes)
 {
     static_assert(sizeof(WCHAR) == sizeof(char16_t) && sizeof(FilterMessageHeader) == REQUEST_HEADER_BYTES &&
-                      REDIRECT_PATH_UNITS == REQUEST_WIRE_PATH_UNITS,
+                      static_cast<size_t>(REDIRECT_PATH_UNITS) == REQUEST_WIRE_PATH_UNITS,
                   "the request as the neutral reader sees it");
     return RequestPathIn(reinterpret_cast<const char16_t *>(message->Path), bytes) ? message->Path : nullptr;
 }
