@@ -34,10 +34,15 @@ bool Accepts(const std::string &text, const uint8_t pub[32])
 
 TEST(UpdateManifest, SignedByItsKeyOnlyAndInItsOneForm)
 {
-    uint8_t secret[32], pub[32], otherSecret[32], otherPub[32];
-    ASSERT_TRUE(MakeUpdateKeyPair(secret, pub));
-    ASSERT_TRUE(MakeUpdateKeyPair(otherSecret, otherPub));
-    EXPECT_NE(memcmp(pub, otherPub, 32), 0);
+    // The key pairs of RFC 8032's first two Ed25519 test vectors: a
+    // signature made from the secret verifies under the published public
+    // key only if the secret is used as the standard says. (Fixed keys:
+    // making fresh ones starts libgcrypt's random generator, whose pool
+    // LeakSanitizer reports; the integration test makes fresh ones.)
+    uint8_t secret[32], pub[32], otherPub[32];
+    ASSERT_TRUE(ParseHexBytes("9d61b19deffd5a60ba844af492ec2cc44449c5697b326919703bac031cae7f60", 64, secret, 32));
+    ASSERT_TRUE(ParseHexBytes("d75a980182b10ab7d54bfed3c964073a0ee172f3daa62325af021a68f707511a", 64, pub, 32));
+    ASSERT_TRUE(ParseHexBytes("3d4017c3e843895a92b70aa74d1b7ebc9c982ccf2ec4968cc0cd55f12af4660c", 64, otherPub, 32));
 
     std::string text = Signed(secret, 42, "2.03");
     UpdateManifest m;
