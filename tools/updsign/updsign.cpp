@@ -8,6 +8,9 @@
 //       prints the signed "manifest.txt" naming the SHA-512 digests of the
 //       two files, the program version and the serial (which must grow with
 //       every manifest published).
+//   updsign verify PUBLIC-KEY MANIFEST
+//       checks a manifest as the program does (form and signature; the
+//       serial is the program's to judge) and prints its serial and version.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -33,7 +36,8 @@ struct SecretBlock {
 int Usage()
 {
     fprintf(stderr, "usage: updsign keygen SECRET-FILE\n"
-                    "       updsign sign SECRET-FILE SERIAL VERSION MANI-ZIP UPDATE-ZIP\n");
+                    "       updsign sign SECRET-FILE SERIAL VERSION MANI-ZIP UPDATE-ZIP\n"
+                    "       updsign verify PUBLIC-KEY MANIFEST\n");
     return 2;
 }
 
@@ -129,6 +133,34 @@ int Sign(char **argv)
     return fflush(stdout) == 0 ? 0 : 1;
 }
 
+int Verify(const char *publicHex, const char *path)
+{
+    uint8_t pub[ED25519_KEY_BYTES];
+    if (!ParseHexBytes(publicHex, strlen(publicHex), pub, sizeof pub)) {
+        fprintf(stderr, "updsign: the public key must be 64 hexadecimal digits\n");
+        return 2;
+    }
+    FILE *f = fopen(path, "rb");
+    if (!f) {
+        fprintf(stderr, "updsign: cannot read %s\n", path);
+        return 1;
+    }
+    char text[UPDATE_MANIFEST_MAX_BYTES + 2];
+    size_t len = fread(text, 1, sizeof text, f);
+    fclose(f);
+    UpdateManifest manifest;
+    if (!ParseUpdateManifest(text, len, &manifest)) {
+        fprintf(stderr, "updsign: %s is not a manifest\n", path);
+        return 1;
+    }
+    if (!VerifyUpdateManifest(text, manifest, pub)) {
+        fprintf(stderr, "updsign: bad signature\n");
+        return 1;
+    }
+    printf("ok serial=%llu version=%s\n", static_cast<unsigned long long>(manifest.serial), manifest.version);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -141,5 +173,7 @@ int main(int argc, char **argv)
         return KeyGen(argv[2]);
     if (argc == 7 && strcmp(argv[1], "sign") == 0)
         return Sign(argv);
+    if (argc == 4 && strcmp(argv[1], "verify") == 0)
+        return Verify(argv[2], argv[3]);
     return Usage();
 }
