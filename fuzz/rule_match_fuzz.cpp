@@ -6,7 +6,8 @@
 // Input: a count byte, then per rule a flag byte, its device path and its
 // name (each ended by a 0x01 byte), then request paths separated by 0x01.
 // Bytes stand for themselves; bytes above 0x7F stand for characters from
-// U+0100 on, so that folding of non-ASCII letters is reached too.
+// U+0100 on, so that folding of non-ASCII letters is reached too (a 0 byte
+// for U+0100: no text holds a NUL).
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +21,8 @@
 
 namespace {
 
-char16_t Unit(uint8_t b) { return b < 0x80 ? char16_t(b) : char16_t(0x100 + b); }
+// Rules and paths are NUL-terminated texts: no unit is 0.
+char16_t Unit(uint8_t b) { return b == 0 ? char16_t(0x100) : b < 0x80 ? char16_t(b) : char16_t(0x100 + b); }
 
 std::u16string Take(const uint8_t *&p, const uint8_t *end)
 {
