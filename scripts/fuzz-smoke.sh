@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and runs every fuzz target (or those named) for
 # SECONDS each (default 20), one after the other, starting from its kept
-# corpus fuzz/corpus/<name> plus what earlier runs found
-# (build/fuzz/work/<name>). Prints "PASS: fuzz <name>" or "FAIL: fuzz <name>"
+# corpus fuzz/corpus/<name>. A short run (up to a minute) starts from that
+# alone and throws its finds away; a longer one also starts from, and adds
+# to, what earlier long runs found (build/fuzz/work/<name>). Prints "PASS: fuzz <name>" or "FAIL: fuzz <name>"
 # per target; any crash, leak, time-out or sanitizer report is a failure,
 # its input saved as build/fuzz/artifacts/<name>-*. Exits non-zero on any
 # failure.
@@ -30,7 +31,12 @@ fi
 status=0
 for name in "${targets[@]}"; do
   binary="$root/build/fuzz/fuzz/fuzz_$name"
-  work="$root/build/fuzz/work/$name"
+  if [ "$seconds" -gt 60 ]; then
+    work="$root/build/fuzz/work/$name"
+  else
+    work="$root/build/fuzz/smoke/$name"
+    rm -rf "$work"
+  fi
   log="$logs/$name.log"
   mkdir -p "$work"
   # -timeout: one input may take this long (the header target derives keys
