@@ -4,6 +4,7 @@
 #include "redirect/filter_records.h"
 #include "redirect/redirect_rules.h"
 #include "redirect/redirection_filter.h"
+#include "redirect/request_wire.h"
 
 HRESULT ArmRedirectMessage(HANDLE port, RedirectMessage *message)
 {
@@ -17,15 +18,10 @@ HRESULT ArmRedirectMessage(HANDLE port, RedirectMessage *message)
 
 const WCHAR *RequestPath(const RedirectMessage *message, DWORD bytes)
 {
-    if (bytes <= sizeof(FilterMessageHeader))
-        return nullptr;
-    DWORD units = (bytes - sizeof(FilterMessageHeader)) / sizeof(WCHAR);
-    if (units > REDIRECT_PATH_UNITS)
-        units = REDIRECT_PATH_UNITS;
-    for (DWORD i = 0; i < units; ++i)
-        if (message->Path[i] == 0)
-            return message->Path;
-    return nullptr;
+    static_assert(sizeof(WCHAR) == sizeof(char16_t) && sizeof(FilterMessageHeader) == REQUEST_HEADER_BYTES &&
+                      static_cast<size_t>(REDIRECT_PATH_UNITS) == REQUEST_WIRE_PATH_UNITS,
+                  "the request as the neutral reader sees it");
+    return RequestPathIn(reinterpret_cast<const char16_t *>(message->Path), bytes) ? message->Path : nullptr;
 }
 
 DWORD WINAPI RedirectionWorker(LPVOID param)

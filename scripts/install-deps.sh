@@ -23,6 +23,8 @@ PACKAGES=(
   sqlite3 zip unzip
   # the minifilter stand-in's file system in the Wine build
   fuse3 libfuse3-dev
+  # fuzz targets: clang with libFuzzer and the coverage tools (llvm-cov)
+  clang libfuzzer-14-dev llvm
   # the local update server of the tests
   python3
 )

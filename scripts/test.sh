@@ -140,5 +140,12 @@ if build_preset wine; then
   wait "$xvfb_pid" 2>/dev/null
 fi
 
+# fuzz: a short run of every fuzz target from its kept corpus (clang,
+# libFuzzer, ASan/UBSan); any crash, leak or sanitizer report fails.
+scripts/fuzz-smoke.sh >"$logs/fuzz-smoke.log" 2>&1
+grep -E '^(PASS|FAIL): ' "$logs/fuzz-smoke.log" || true
+passed=$((passed + $(grep -c '^PASS: ' "$logs/fuzz-smoke.log")))
+failed=$((failed + $(grep -c '^FAIL: ' "$logs/fuzz-smoke.log")))
+
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -6,6 +6,8 @@ answered (read at every request, so a test can change it between requests):
   cut        announces the whole length, sends half the body, hangs up
   nolength   no Content-Length: the body ends when the connection closes
   status N   answers with status N (and the file as body)
+  trickle    announces the whole length and sends one byte every 0.2 s
+  biglength  announces 64 MiB + 1 bytes, sends the file and hangs up
 Every request is appended to <root>/requests.log as
 "<path>\t<user agent>\t<referrer>".
 The bound port is written to --port-file once the server listens.
@@ -50,6 +52,26 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif mode == "nolength":
             self.send_response(200)
             self.send_header("Connection", "close")
+            self.end_headers()
+            self.wfile.write(body)
+            self.wfile.flush()
+            self.close_connection = True
+        elif mode == "trickle":
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.flush()
+            try:
+                for i in range(len(body)):
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+                    time.sleep(0.2)
+            except OSError:
+                pass
+            self.close_connection = True
+        elif mode == "biglength":
+            self.send_response(200)
+            self.send_header("Content-Length", str(64 * 1024 * 1024 + 1))
             self.end_headers()
             self.wfile.write(body)
             self.wfile.flush()

@@ -1,6 +1,8 @@
 // Replacing a file with a download only once the download is known good.
 #include "update/http_download.h"
 
+#include <cstring>
+
 #include "env/trace_db.h"
 #include "env/trace_startup.h"
 #include "update/file_digest.h"
@@ -42,10 +44,15 @@ int DownloadReplacing(HINTERNET connection, const char *object, const WCHAR *tar
     if (!GetTempFileNameW(folder, L"vgu", 0, temp))
         return 0;
 
-    bool good = HttpDownloadLimited(connection, object, temp, check.maxBytes) == 1;
+    bool good = HttpDownloadLimited(connection, object, temp, check.maxBytes, check.maxMillis,
+                                    check.lengthRequired) == 1;
     if (good && check.digest) {
         char digest[33];
         good = FileDigestHex(temp, digest) && SameDigest(digest, check.digest);
+    }
+    if (good && check.sha512) {
+        unsigned char digest[64];
+        good = FileSha512(temp, digest) && memcmp(digest, check.sha512, sizeof digest) == 0;
     }
     if (good && check.traceArchive)
         good = LoadsAsTraceArchive(temp);

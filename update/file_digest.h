@@ -1,4 +1,5 @@
-// The MD5 digest of a whole file, as the update server states it.
+// The digests of a whole file: MD5, as "update.txt" states it, and
+// SHA-512, as the signed manifest states it.
 #pragma once
 #include <windows.h>
 
@@ -6,3 +7,7 @@
 // lower-case hexadecimal digits and a NUL into out (33 bytes). FALSE (and an
 // empty text) when the file cannot be opened or read.
 BOOL FileDigestHex(const WCHAR *path, char out[33]);
+
+// The SHA-512 of the whole file into out (64 bytes). FALSE when the file
+// cannot be opened or read.
+BOOL FileSha512(const WCHAR *path, unsigned char out[64]);

@@ -23,15 +23,29 @@ bool ContentLength(HINTERNET request, uint64_t *length)
 // succeeded, every block was written, the body was not longer than maxBytes
 // and, when the answer announced a length, exactly that many bytes came.
 bool CopyBody(HINTERNET request, HANDLE file, unsigned char *block, size_t blockSize,
-              bool hasLength, uint64_t contentLength, ULONGLONG maxBytes)
+              bool hasLength, uint64_t contentLength, ULONGLONG maxBytes, DWORD start, DWORD maxMillis)
 {
     ULONGLONG total = 0;
     for (;;) {
+        // A server that keeps sending, however slowly, does not hold the
+        // program beyond the limit.
+        if (GetTickCount() - start > maxMillis)
+            return false;
+        // Only what has arrived is read: a read of a whole block would wait
+        // until the block is full, however long the server takes.
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+            return false;
+        DWORD want = available < blockSize ? available : static_cast<DWORD>(blockSize);
+        if (want == 0)
+            want = 1;  // nothing waiting: the read tells the end from a pause
         DWORD got = 0;
-        if (!InternetReadFile(request, block, static_cast<DWORD>(blockSize), &got))
+        if (!InternetReadFile(request, block, want, &got))
             return false;
         if (got == 0)
             break;
+        if (GetTickCount() - start > maxMillis)
+            return false;
         total += got;
         if (total > maxBytes)
             return false;
@@ -45,8 +59,9 @@ bool CopyBody(HINTERNET request, HANDLE file, unsigned char *block, size_t block
 } // namespace
 
 int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *localPath,
-                        ULONGLONG maxBytes)
+                        ULONGLONG maxBytes, DWORD maxMillis, BOOL lengthRequired)
 {
+    DWORD start = GetTickCount();
     HINTERNET request = HttpOpenRequestA(connection, "GET", object, "HTTP/1.1", kReferrer, nullptr,
                                          INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_UI, 0);
     if (!request)
@@ -64,7 +79,7 @@ int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *l
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, status, &statusSize, nullptr) || !IsStatusOk(status))
         goto done;
     hasLength = ContentLength(request, &contentLength);
-    if (hasLength && contentLength > maxBytes)
+    if ((hasLength && contentLength > maxBytes) || (!hasLength && lengthRequired))
         goto done;
     // The block is the content length, within a ceiling: the server decides
     // how much is read at a time, never how much memory the program takes.
@@ -77,7 +92,8 @@ int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *l
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             goto done;
-        bool copied = CopyBody(request, file, block, blockSize, hasLength, contentLength, maxBytes);
+        bool copied = CopyBody(request, file, block, blockSize, hasLength, contentLength, maxBytes, start,
+                               maxMillis);
         if (CloseHandle(file) && copied)
             result = 1;
     }
@@ -85,9 +101,4 @@ done:
     free(block);
     InternetCloseHandle(request);
     return result;
-}
-
-int HttpDownload(HINTERNET connection, const char *object, const WCHAR *localPath)
-{
-    return HttpDownloadLimited(connection, object, localPath, ~0ULL);
 }

@@ -4,23 +4,27 @@
 #include <wininet.h>
 
 // GET of the object path; on status 200 the body is written to the local
-// file (created or truncated) block by block: blocks of the content length,
-// or of 102400 bytes when the answer has none. 1 when the whole body was
-// written, else 0. Nothing is written unless the status is 200; a transfer
-// that fails part-way may leave part of the body in the file.
-int HttpDownload(HINTERNET connection, const char *object, const WCHAR *localPath);
-
-// The same with a limit: a body longer than maxBytes counts as failed (the
-// download stops there). A body shorter than its announced length counts as
-// failed too.
+// file (created or truncated) block by block: blocks of the content length
+// (within a ceiling), or of 102400 bytes when the answer has none. 1 when
+// the whole body was written, else 0; nothing is written unless the status
+// is 200, and a transfer that fails part-way may leave part of the body in
+// the file. It fails when the body is longer than maxBytes (the download
+// stops there), shorter than its announced length, when the transfer is
+// still going after maxMillis (checked after every read, so a server that
+// stalls can add one receive time-out), or, with lengthRequired, when the
+// answer states no length: a body that only ends with the connection cannot
+// be told from one cut off early.
 int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *localPath,
-                        ULONGLONG maxBytes);
+                        ULONGLONG maxBytes, DWORD maxMillis, BOOL lengthRequired);
 
 // How a downloaded file is checked before it replaces its target.
 struct DownloadCheck {
-    const char *digest;     // 32 hexadecimal digits the file's MD5 must equal, or null
-    BOOL traceArchive;      // the file must open and load as the trace database archive
-    ULONGLONG maxBytes;     // longest body accepted
+    const char *digest;            // 32 hexadecimal digits the file's MD5 must equal, or null
+    const unsigned char *sha512;   // 64 bytes the file's SHA-512 must equal, or null
+    BOOL traceArchive;             // the file must open and load as the trace database archive
+    ULONGLONG maxBytes;            // longest body accepted
+    DWORD maxMillis;               // longest time the transfer may take
+    BOOL lengthRequired;           // refuse an answer without a length
 };
 
 // Downloads the object into a new temporary file in the target's folder and,

@@ -8,6 +8,7 @@
 #include "common/program_folder.h"
 #include "update/file_digest.h"
 #include "update/http_download.h"
+#include "update/update_manifest.h"
 #include "update/update_rules.h"
 
 // The update server of this build; both are build settings.
@@ -16,6 +17,11 @@
 #endif
 #ifndef VG_UPDATE_PORT
 #error "VG_UPDATE_PORT must be set by the build"
+#endif
+// VG_UPDATE_PUBLIC_KEY: the manifests' public key in 64 hexadecimal digits,
+// or "" for a build that asks for no manifest.
+#ifndef VG_UPDATE_PUBLIC_KEY
+#define VG_UPDATE_PUBLIC_KEY ""
 #endif
 #define VG_WIDEN2(x) L##x
 #define VG_WIDEN(x) VG_WIDEN2(x)
@@ -53,9 +59,9 @@ HINTERNET OpenVersionFile(HINTERNET internet, const WCHAR *host, INTERNET_PORT p
 }
 
 // One read of at most 100 bytes into a cleared buffer of 101 (so the text
-// always ends). False when the read failed and what the buffer holds is not
-// what was read.
-bool ReadVersionFile(HINTERNET file, char text[UPDATE_VERSION_READ_MAX + 1])
+// always ends); *length is the number of bytes read. False when the read
+// failed and what the buffer holds is not what was read.
+bool ReadVersionFile(HINTERNET file, char text[UPDATE_VERSION_READ_MAX + 1], DWORD *length)
 {
     ZeroMemory(text, UPDATE_VERSION_READ_MAX + 1);
     DWORD got = 0;
@@ -63,8 +69,100 @@ bool ReadVersionFile(HINTERNET file, char text[UPDATE_VERSION_READ_MAX + 1])
     if (got > UPDATE_VERSION_READ_MAX)
         got = 0;
     text[got] = 0;
+    *length = got;
     return ok || static_cast<DWORD>(lstrlenA(text)) == got;
 }
+
+// Reads the whole manifest (at most UPDATE_MANIFEST_MAX_BYTES; a longer
+// answer is refused). *length is its length.
+bool ReadManifest(HINTERNET file, char text[UPDATE_MANIFEST_MAX_BYTES + 1], size_t *length)
+{
+    size_t total = 0;
+    for (;;) {
+        DWORD got = 0;
+        DWORD room = static_cast<DWORD>(UPDATE_MANIFEST_MAX_BYTES + 1 - total);
+        if (!InternetReadFile(file, text + total, room, &got) || got > room)
+            return false;
+        if (got == 0)
+            break;
+        total += got;
+        if (total > UPDATE_MANIFEST_MAX_BYTES)
+            return false;
+    }
+    text[total] = 0;
+    *length = total;
+    return true;
+}
+
+const WCHAR kSerialValue[] = L"UpdateSerial";
+
+uint64_t LastAcceptedSerial(const WCHAR *serialKey)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, serialKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 0;
+    uint64_t serial = 0;
+    DWORD type = 0, size = sizeof serial;
+    if (RegQueryValueExW(key, kSerialValue, nullptr, &type, reinterpret_cast<BYTE *>(&serial), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_QWORD || size != sizeof serial)
+        serial = 0;
+    RegCloseKey(key);
+    return serial;
+}
+
+bool StoreAcceptedSerial(const WCHAR *serialKey, uint64_t serial)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, serialKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return false;
+    bool ok = RegSetValueExW(key, kSerialValue, 0, REG_QWORD, reinterpret_cast<const BYTE *>(&serial),
+                             sizeof serial) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+// Fetches "manifest.txt" and accepts it only when it is well formed, signed
+// with the trusted key and not older than the last one accepted; the
+// accepted serial is then kept. A serial that cannot be kept is not
+// accepted either: the next check could not refuse an older one.
+bool AcceptManifest(HINTERNET internet, const WCHAR *host, INTERNET_PORT port, const UpdateTrust &trust,
+                    UpdateManifest *manifest)
+{
+    HINTERNET file = OpenVersionFile(internet, host, port, L"/vgrd/manifest.txt");
+    if (!file)
+        return false;
+    char text[UPDATE_MANIFEST_MAX_BYTES + 1];
+    size_t length = 0;
+    bool ok = ReadManifest(file, text, &length);
+    InternetCloseHandle(file);
+    ok = ok && ParseUpdateManifest(text, length, manifest) &&
+         VerifyUpdateManifest(text, *manifest, trust.publicKey) &&
+         ManifestSerialAcceptable(manifest->serial, LastAcceptedSerial(trust.serialKey)) &&
+         StoreAcceptedSerial(trust.serialKey, manifest->serial);
+    return ok;
+}
+
+// Whether "setup.txt" names the version the manifest signs (compared as
+// the offer is: its first 4 bytes, without regard to case).
+bool ManifestNamesVersion(const char *received, const UpdateManifest &manifest)
+{
+    char cut[UPDATE_VERSION_CHARS + 1];
+    CutUpdateText(received, UPDATE_VERSION_CHARS, cut);
+    return lstrcmpiA(cut, manifest.version) == 0;
+}
+
+// The built-in key, read once from its hexadecimal form.
+struct BuiltInKey {
+    unsigned char bytes[ED25519_KEY_BYTES];
+    bool present;
+    BuiltInKey()
+    {
+        const char hex[] = VG_UPDATE_PUBLIC_KEY;
+        present = ParseHexBytes(hex, sizeof hex - 1, bytes, sizeof bytes);
+    }
+};
 
 // Asks where the new program goes. TRUE with the path in file (1024 units)
 // when the user confirmed one.
@@ -86,7 +184,15 @@ BOOL AskWhereToSave(WCHAR file[1024])
 
 } // namespace
 
-int CheckForUpdatesAt(HWND owner, const WCHAR *archivePath, const WCHAR *host, INTERNET_PORT port)
+UpdateTrust BuiltInUpdateTrust()
+{
+    static const BuiltInKey key;
+    UpdateTrust trust = {key.present ? key.bytes : nullptr, L"Software\\Tessaline\\Veilguard"};
+    return trust;
+}
+
+int CheckForUpdatesAt(HWND owner, const WCHAR *archivePath, const WCHAR *host, INTERNET_PORT port,
+                      const UpdateTrust *trust)
 {
     // Without an archive there is nothing to compare: no network at all.
     DWORD attributes = GetFileAttributesW(archivePath);
@@ -108,26 +214,45 @@ int CheckForUpdatesAt(HWND owner, const WCHAR *archivePath, const WCHAR *host, I
         return 0;
     }
 
+    // A build with a key believes nothing the server says before its
+    // signed manifest has been accepted.
+    UpdateManifest manifest;
+    bool signedManifest = trust && trust->publicKey;
+    if (signedManifest && !AcceptManifest(internet, host, port, *trust, &manifest)) {
+        InternetCloseHandle(connection);
+        InternetCloseHandle(internet);
+        return 0;
+    }
+
     int result = 0;
     char text[UPDATE_VERSION_READ_MAX + 1];
+    DWORD length = 0;
     HINTERNET file = OpenVersionFile(internet, host, port, L"/vgrd/update.txt");
-    if (file && ReadVersionFile(file, text)) {
-        if (OffersNewDatabase(text, haveDigest ? localDigest : nullptr) && AskQuestionYesNo(owner, GetString("NEW_DBFILE")) == IDYES) {
+    if (file && ReadVersionFile(file, text, &length)) {
+        if (OffersNewDatabase(text, length, haveDigest ? localDigest : nullptr) &&
+            AskQuestionYesNo(owner, GetString("NEW_DBFILE")) == IDYES) {
             // The archive is replaced only by one whose digest is the one
-            // offered and which start-up can load; anything else leaves the
-            // current archive as it is.
+            // offered (and the one signed) and which start-up can load;
+            // anything else leaves the current archive as it is. The MD5
+            // check also tells a transfer without a length that ended early.
             char offered[UPDATE_DIGEST_CHARS + 1];
-            CutUpdateText(text, UPDATE_DIGEST_CHARS, offered);
-            DownloadCheck check = {offered, TRUE, TRACE_ARCHIVE_MAX_BYTES};
+            ParseUpdateDigest(text, length, offered);
+            DownloadCheck check = {offered, signedManifest ? manifest.maniDigest : nullptr, TRUE,
+                                   TRACE_ARCHIVE_MAX_BYTES, UPDATE_DOWNLOAD_MAX_MS, FALSE};
             DownloadReplacing(connection, "/vgrd/mani.zip", archivePath, check);
         }
         InternetCloseHandle(file);
         file = OpenVersionFile(internet, host, port, L"/vgrd/setup.txt");
-        if (file && ReadVersionFile(file, text)) {
-            if (OffersNewProgram(text, kThisProgramVersion) && AskQuestionYesNo(owner, GetString("NEW_SETUP")) == IDYES) {
+        if (file && ReadVersionFile(file, text, &length)) {
+            if (OffersNewProgram(text, kThisProgramVersion) &&
+                (!signedManifest || ManifestNamesVersion(text, manifest)) &&
+                AskQuestionYesNo(owner, GetString("NEW_SETUP")) == IDYES) {
                 WCHAR target[1024];
                 if (AskWhereToSave(target)) {
-                    DownloadCheck check = {nullptr, FALSE, ~0ULL};
+                    // Without a signed digest only the announced length can
+                    // tell a complete program from a cut-off one.
+                    DownloadCheck check = {nullptr, signedManifest ? manifest.updateDigest : nullptr, FALSE,
+                                           UPDATE_PROGRAM_MAX_BYTES, UPDATE_DOWNLOAD_MAX_MS, !signedManifest};
                     DownloadReplacing(connection, "/vgrd/update.zip", target, check);
                 }
             }
@@ -147,5 +272,6 @@ int CheckForUpdates(HWND owner)
     if (!GetProgramFolder(folder) || lstrlenW(folder) + 10 >= MAX_PATH)
         return 0;
     wsprintfW(archive, L"%s\\mani.sys", folder);
-    return CheckForUpdatesAt(owner, archive, VG_WIDEN(VG_UPDATE_HOST), VG_UPDATE_PORT);
+    UpdateTrust trust = BuiltInUpdateTrust();
+    return CheckForUpdatesAt(owner, archive, VG_WIDEN(VG_UPDATE_HOST), VG_UPDATE_PORT, &trust);
 }

@@ -32,13 +32,35 @@ void CutUpdateText(const char *text, size_t keep, char *out)
     out[n] = 0;
 }
 
-bool OffersNewDatabase(const char *received, const char *localDigest)
+bool ParseUpdateDigest(const char *received, size_t len, char out[UPDATE_DIGEST_CHARS + 1])
 {
-    char cut[UPDATE_DIGEST_CHARS + 1];
-    CutUpdateText(received, UPDATE_DIGEST_CHARS, cut);
-    if (strlen(cut) != UPDATE_DIGEST_CHARS)
+    out[0] = 0;
+    if (!received)
         return false;
-    return !localDigest || !EqualNoCase(cut, localDigest);
+    size_t at = 0;
+    if (len >= 3 && memcmp(received, "\xEF\xBB\xBF", 3) == 0)
+        at = 3;
+    if (len - at < UPDATE_DIGEST_CHARS)
+        return false;
+    for (size_t i = 0; i < UPDATE_DIGEST_CHARS; ++i)
+        if (!IsHexDigit(received[at + i]))
+            return false;
+    size_t rest = len - at - UPDATE_DIGEST_CHARS;
+    const char *tail = received + at + UPDATE_DIGEST_CHARS;
+    if (!(rest == 0 || (rest == 1 && tail[0] == '\n') || (rest == 2 && tail[0] == '\r' && tail[1] == '\n')))
+        return false;
+    for (size_t i = 0; i < UPDATE_DIGEST_CHARS; ++i)
+        out[i] = Lower(received[at + i]);
+    out[UPDATE_DIGEST_CHARS] = 0;
+    return true;
+}
+
+bool OffersNewDatabase(const char *received, size_t len, const char *localDigest)
+{
+    char offered[UPDATE_DIGEST_CHARS + 1];
+    if (!ParseUpdateDigest(received, len, offered))
+        return false;
+    return !localDigest || !EqualNoCase(offered, localDigest);
 }
 
 bool OffersNewProgram(const char *received, const char *thisVersion)

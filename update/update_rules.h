@@ -20,15 +20,26 @@ enum : size_t { UPDATE_DIGEST_CHARS = 32, UPDATE_VERSION_CHARS = 4 };
 // the ceiling still gets a block of the ceiling only.
 enum : size_t { DOWNLOAD_DEFAULT_BLOCK = 102400, DOWNLOAD_MAX_BLOCK = 1024 * 1024 };
 
+// The program download ("update.zip") is at most 64 MiB and must arrive
+// within 10 minutes; the server decides neither the disk space taken nor
+// how long start-up waits.
+enum : uint64_t { UPDATE_PROGRAM_MAX_BYTES = 64ull * 1024 * 1024 };
+enum : uint32_t { UPDATE_DOWNLOAD_MAX_MS = 10u * 60u * 1000u };
+
 // Copies at most keep bytes of the NUL-terminated text into out (keep + 1
 // bytes) and terminates it.
 void CutUpdateText(const char *text, size_t keep, char *out);
 
-// True when the text received for "update.txt" offers a new database: cut
-// after 32 bytes it is exactly 32 bytes long and differs, without regard to
-// case, from the local digest. A missing local digest (null) differs from
-// every offer.
-bool OffersNewDatabase(const char *received, const char *localDigest);
+// Reads the text received for "update.txt" (len bytes, NUL bytes included):
+// exactly 32 hexadecimal digits, optionally after a UTF-8 byte-order mark
+// and optionally followed by one line end ("\n" or "\r\n"), nothing else.
+// On success out holds the digits in lower case; otherwise out is empty.
+bool ParseUpdateDigest(const char *received, size_t len, char out[UPDATE_DIGEST_CHARS + 1]);
+
+// True when the text received for "update.txt" (len bytes) is a digest as
+// ParseUpdateDigest reads it and differs, without regard to case, from the
+// local digest. A missing local digest (null) differs from every offer.
+bool OffersNewDatabase(const char *received, size_t len, const char *localDigest);
 
 // True when the text received for "setup.txt" offers a new program: cut after
 // 4 bytes it is not empty and differs, without regard to case, from this

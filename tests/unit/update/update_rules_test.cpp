@@ -6,14 +6,39 @@
 #include "update/update_rules.h"
 
 #include <cstring>
+#include <string>
 
 // What the version files offer is checked end to end by the integration
 // test against a local server; these are the parts it cannot reach.
 TEST(UpdateRules, NoLocalDigestDiffersFromEveryFullOffer)
 {
-    EXPECT_TRUE(OffersNewDatabase("0123456789abcdef0123456789abcdef", nullptr));
-    EXPECT_FALSE(OffersNewDatabase("0123456789abcdef0123456789abcde", nullptr));
+    EXPECT_TRUE(OffersNewDatabase("0123456789abcdef0123456789abcdef", 32, nullptr));
+    EXPECT_FALSE(OffersNewDatabase("0123456789abcdef0123456789abcde", 31, nullptr));
     EXPECT_FALSE(OffersNewProgram("v2.X", "V2.x"));
+}
+
+// "update.txt" is 32 hex digits, a byte-order mark before and one line end
+// after allowed, and nothing else at all.
+TEST(UpdateRules, UpdateDigestIsStrict)
+{
+    const std::string digits = "0123456789ABCDEF0123456789abcdef";
+    char out[33] = "x";
+    const std::string good[] = {digits, digits + "\n", digits + "\r\n", "\xEF\xBB\xBF" + digits,
+                                "\xEF\xBB\xBF" + digits + "\r\n"};
+    for (const std::string &text : good) {
+        EXPECT_TRUE(ParseUpdateDigest(text.data(), text.size(), out)) << text;
+        EXPECT_STREQ(out, "0123456789abcdef0123456789abcdef");
+    }
+    const std::string bad[] = {digits.substr(0, 31), digits + "0", digits + " ", digits + "\n\n",
+                               digits + "\r", " " + digits, "\xEF\xBB" + digits,
+                               digits.substr(0, 31) + "g", std::string(digits.data(), 16) + '\0' + digits.substr(17),
+                               digits + '\0', ""};
+    for (const std::string &text : bad) {
+        EXPECT_FALSE(ParseUpdateDigest(text.data(), text.size(), out)) << text;
+        EXPECT_STREQ(out, "");
+        EXPECT_FALSE(OffersNewDatabase(text.data(), text.size(), nullptr));
+    }
+    EXPECT_FALSE(OffersNewDatabase(digits.data(), 32, "0123456789abcdef0123456789ABCDEF"));
 }
 
 TEST(UpdateRules, DigestsMatchOnlyAsFull32HexDigits)

@@ -4,6 +4,7 @@
 #include "gtest_wine.h"
 
 #include <commdlg.h>
+#include <shlwapi.h>
 #include <gcrypt.h>
 #include <zip.h>
 
@@ -11,7 +12,10 @@
 #include "env/archive_password.h"
 #include "env/trace_startup.h"
 #include "../env/trace_test_support.h"
+#include "update/http_download.h"
 #include "update/update_check.h"
+#include "update/update_manifest.h"
+#include "update/update_rules.h"
 #include "update_server_support.h"
 
 #include <atomic>
@@ -112,16 +116,33 @@ struct Answerer {
     }
 };
 
-// MD5 of a whole file, computed here independently of the program.
-std::string Md5OfFile(const WCHAR *path)
+std::vector<unsigned char> FileBytes(const WCHAR *path)
 {
     HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE)
-        return "";
+        return {};
     std::vector<unsigned char> data(GetFileSize(h, nullptr));
     DWORD got = 0;
     ReadFile(h, data.data(), static_cast<DWORD>(data.size()), &got, nullptr);
     CloseHandle(h);
+    data.resize(got);
+    return data;
+}
+
+// SHA-512 of a whole file, computed here independently of the program.
+void Sha512OfFile(const WCHAR *path, uint8_t out[64])
+{
+    std::vector<unsigned char> data = FileBytes(path);
+    gcry_md_hash_buffer(GCRY_MD_SHA512, out, data.data(), data.size());
+}
+
+// MD5 of a whole file, computed here independently of the program.
+std::string Md5OfFile(const WCHAR *path)
+{
+    if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+        return "";
+    std::vector<unsigned char> data = FileBytes(path);
+    size_t got = data.size();
     unsigned char digest[16];
     gcry_md_hash_buffer(GCRY_MD_MD5, digest, data.data(), got);
     char hex[33];
@@ -252,8 +273,10 @@ protected:
     int Check(int database, int program = IDNO, const WCHAR *saveAs = nullptr)
     {
         answers.Reset(database, program, saveAs);
-        return CheckForUpdatesAt(nullptr, archive, L"127.0.0.1", static_cast<INTERNET_PORT>(server.port));
+        return CheckForUpdatesAt(nullptr, archive, L"127.0.0.1", static_cast<INTERNET_PORT>(server.port), trust);
     }
+
+    const UpdateTrust *trust = nullptr;
 
     ScratchDir dir{L"update"};
     WCHAR archive[MAX_PATH], www[MAX_PATH], log[MAX_PATH];
@@ -275,16 +298,23 @@ TEST_F(UpdateCheck, NewDatabaseReplacesTheArchiveOnlyWhenCompleteAndVerified)
     Serve(L"update.txt", Upper(shippedDigest).c_str());
     EXPECT_EQ(Check(IDYES), 1);
     EXPECT_EQ(answers.databaseAsked, 0);
-    // 31 characters never offer anything; text after 32 does not count.
+    // 31 characters never offer anything, nor 32 with anything after them
+    // but one line end.
     Serve(L"update.txt", freshDigest.substr(0, 31).c_str());
     EXPECT_EQ(Check(IDYES), 1);
+    Serve(L"update.txt", (freshDigest + " ").c_str());
+    EXPECT_EQ(Check(IDYES), 1);
+    Serve(L"update.txt", (freshDigest + "\n\n").c_str());
+    EXPECT_EQ(Check(IDYES), 1);
     EXPECT_EQ(answers.databaseAsked, 0);
-    EXPECT_EQ(CountRequests(log, "/vgrd/update.txt"), 2);
-    EXPECT_EQ(CountRequests(log, "/vgrd/setup.txt"), 2);
+    EXPECT_EQ(CountRequests(log, "/vgrd/update.txt"), 4);
+    EXPECT_EQ(CountRequests(log, "/vgrd/setup.txt"), 4);
+    EXPECT_EQ(CountRequests(log, "/vgrd/manifest.txt"), 0);  // no key: no manifest asked for
 
-    // A different digest asks; No downloads nothing.
+    // A different digest asks (a byte-order mark before it is fine); No
+    // downloads nothing.
     ServeFile(L"mani.zip", fresh);
-    Serve(L"update.txt", (freshDigest + "\r\n").c_str());
+    Serve(L"update.txt", ("\xEF\xBB\xBF" + freshDigest + "\r\n").c_str());
     EXPECT_EQ(Check(IDNO), 1);
     EXPECT_EQ(answers.databaseAsked, 1);
     EXPECT_EQ(CountRequests(log, "/vgrd/mani.zip"), 0);
@@ -378,10 +408,21 @@ TEST_F(UpdateCheck, NewProgramIsOfferedForAnyOtherVersionAndSavedWhereChosen)
     EXPECT_EQ(CountRequests(log, "/vgrd/update.zip"), 1);
     EXPECT_FALSE(FileExists(target));
 
+    // Answers that cannot be told from a complete program never create the
+    // file: without a length (it may have ended early), cut off, or
+    // announcing more than 64 MiB.
+    const char *refusals[] = {"nolength", "cut", "biglength"};
+    for (const char *mode : refusals) {
+        ServeFile(L"update.zip", setup, mode);
+        EXPECT_EQ(Check(IDNO, IDYES, target), 1);
+        EXPECT_FALSE(FileExists(target)) << mode;
+    }
+    EXPECT_EQ(CountRequests(log, "/vgrd/update.zip"), 4);
+
     // The same with the server answering: the file holds the download.
     ServeFile(L"update.zip", setup);
     EXPECT_EQ(Check(IDNO, IDYES, target), 1);
-    EXPECT_EQ(CountRequests(log, "/vgrd/update.zip"), 2);
+    EXPECT_EQ(CountRequests(log, "/vgrd/update.zip"), 5);
     EXPECT_EQ(Md5OfFile(target), Md5OfFile(setup));
     EXPECT_EQ(CountTemporaryFiles(dir), 0);
     EXPECT_EQ(Md5OfFile(archive), shippedDigest);
@@ -403,6 +444,130 @@ TEST_F(UpdateCheck, ServerDownOrAnsweringErrorsEndsSilentlyAndPromptly)
     EXPECT_LT(GetTickCount() - start, 10000u);
     EXPECT_EQ(answers.databaseAsked + answers.programAsked + answers.saveShown + answers.otherShown, 0);
     EXPECT_EQ(Md5OfFile(archive), shippedDigest);
+}
+
+// A server that keeps sending slowly holds a download no longer than its
+// time limit, and a body over the size bound is cut off; neither counts.
+TEST_F(UpdateCheck, DownloadStopsAtItsTimeAndSizeLimits)
+{
+    WCHAR body[MAX_PATH], out[MAX_PATH];
+    dir.File(L"body.bin", body);
+    dir.File(L"out.bin", out);
+    ASSERT_TRUE(WriteText(body, "0123456789012345678901234567890123456789012345678901234567890123456789"));
+    HINTERNET internet = InternetOpenW(L"test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    ASSERT_NE(internet, nullptr);
+    HINTERNET connection = InternetConnectW(internet, L"127.0.0.1", static_cast<INTERNET_PORT>(server.port),
+                                            nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    ASSERT_NE(connection, nullptr);
+
+    ServeFile(L"body.bin", body, "trickle");  // 70 bytes at 5 a second: 14 s
+    DWORD start = GetTickCount();
+    EXPECT_EQ(HttpDownloadLimited(connection, "/vgrd/body.bin", out, 1000, 2000, TRUE), 0);
+    DWORD took = GetTickCount() - start;
+    EXPECT_GE(took, 2000u);
+    EXPECT_LT(took, 6000u);
+
+    ServeFile(L"body.bin", body, "nolength");
+    EXPECT_EQ(HttpDownloadLimited(connection, "/vgrd/body.bin", out, 69, 10000, FALSE), 0);
+    EXPECT_EQ(HttpDownloadLimited(connection, "/vgrd/body.bin", out, 70, 10000, TRUE), 0);
+    EXPECT_EQ(HttpDownloadLimited(connection, "/vgrd/body.bin", out, 70, 10000, FALSE), 1);
+    EXPECT_EQ(Md5OfFile(out), Md5OfFile(body));
+    InternetCloseHandle(connection);
+    InternetCloseHandle(internet);
+}
+
+// With a key built in, nothing is believed before a manifest signed with it
+// and not older than the last one accepted: each refusal offers and
+// replaces nothing; a good manifest lets both updates through, checked
+// against its digests.
+TEST_F(UpdateCheck, SignedManifestGuardsBothUpdates)
+{
+    const WCHAR serialKey[] = L"Software\\Tessaline\\VeilguardTest\\Update";
+    SHDeleteKeyW(HKEY_CURRENT_USER, serialKey);
+    uint8_t secret[32], pub[32], otherSecret[32], otherPub[32];
+    ASSERT_TRUE(MakeUpdateKeyPair(secret, pub));
+    ASSERT_TRUE(MakeUpdateKeyPair(otherSecret, otherPub));
+    UpdateTrust keyed = {pub, serialKey};
+    trust = &keyed;
+
+    WCHAR fresh[MAX_PATH], setup[MAX_PATH], target[MAX_PATH];
+    dir.File(L"fresh.zip", fresh);
+    dir.File(L"setup-body.bin", setup);
+    dir.File(L"Setup.exe", target);
+    ASSERT_TRUE(MakeNewArchive(dir, fresh));
+    ASSERT_TRUE(WriteText(setup, "the new program, packed"));
+    std::string freshDigest = Md5OfFile(fresh);
+    uint8_t maniSha[64], setupSha[64], otherSha[64] = {1};
+    Sha512OfFile(fresh, maniSha);
+    Sha512OfFile(setup, setupSha);
+    ServeFile(L"mani.zip", fresh);
+    ServeFile(L"update.zip", setup);
+    Serve(L"update.txt", freshDigest.c_str());
+    Serve(L"setup.txt", "2.10");
+    auto manifest = [&](const uint8_t *key, uint64_t serial, const char *version, const uint8_t *mani,
+                        const uint8_t *update) {
+        char text[UPDATE_MANIFEST_MAX_BYTES + 1];
+        size_t len = FormatUnsignedManifest(serial, version, mani, update, text, sizeof text);
+        len = SignUpdateManifest(key, text, len, sizeof text);
+        Serve(L"manifest.txt", std::string(text, len).c_str());
+    };
+    auto offersNothing = [&](const char *what) {
+        EXPECT_EQ(Check(IDYES, IDYES, target), 0) << what;
+        EXPECT_EQ(answers.databaseAsked + answers.programAsked + answers.saveShown, 0) << what;
+    };
+
+    // Unsigned answer: no manifest at all, or a damaged one.
+    offersNothing("no manifest");
+    Serve(L"manifest.txt", "veilguard-manifest 1\nserial 1\n");
+    offersNothing("damaged manifest");
+    // Bad signature: signed with another key.
+    manifest(otherSecret, 5, "2.10", maniSha, setupSha);
+    offersNothing("another key");
+    EXPECT_EQ(CountRequests(log, "/vgrd/manifest.txt"), 3);
+    EXPECT_EQ(CountRequests(log, "/vgrd/update.txt") + CountRequests(log, "/vgrd/mani.zip"), 0);
+
+    // Digest mismatch: a signed manifest naming other files; the downloads
+    // are asked for and refused.
+    manifest(secret, 5, "2.10", otherSha, otherSha);
+    EXPECT_EQ(Check(IDYES, IDYES, target), 1);
+    EXPECT_EQ(answers.databaseAsked, 1);
+    EXPECT_EQ(answers.programAsked, 1);
+    EXPECT_EQ(CountRequests(log, "/vgrd/mani.zip"), 1);
+    EXPECT_EQ(CountRequests(log, "/vgrd/update.zip"), 1);
+    EXPECT_EQ(Md5OfFile(archive), shippedDigest);
+    EXPECT_FALSE(FileExists(target));
+    // "setup.txt" offering another version than the signed one: no question.
+    manifest(secret, 5, "2.11", maniSha, setupSha);
+    EXPECT_EQ(Check(IDNO, IDYES, target), 1);
+    EXPECT_EQ(answers.programAsked, 0);
+
+    // The right manifest: both replaced, the serial kept.
+    manifest(secret, 6, "2.10", maniSha, setupSha);
+    EXPECT_EQ(Check(IDYES, IDYES, target), 1);
+    EXPECT_EQ(Md5OfFile(archive), freshDigest);
+    EXPECT_EQ(Md5OfFile(target), Md5OfFile(setup));
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, serialKey, 0, KEY_QUERY_VALUE, &key), ERROR_SUCCESS);
+    uint64_t stored = 0;
+    DWORD type = 0, size = sizeof stored;
+    EXPECT_EQ(RegQueryValueExW(key, L"UpdateSerial", nullptr, &type, reinterpret_cast<BYTE *>(&stored), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_QWORD));
+    EXPECT_EQ(stored, 6u);
+
+    // Old serial: a validly signed older manifest is refused, whatever it
+    // names; the same serial again is fine.
+    ASSERT_TRUE(CopyFileW(setup, archive, FALSE));
+    manifest(secret, 5, "2.10", maniSha, setupSha);
+    offersNothing("old serial");
+    manifest(secret, 6, "2.10", maniSha, setupSha);
+    EXPECT_EQ(Check(IDYES, IDNO, nullptr), 1);
+    EXPECT_EQ(answers.databaseAsked, 1);
+    EXPECT_EQ(Md5OfFile(archive), freshDigest);
+    EXPECT_EQ(CountTemporaryFiles(dir), 0);
+    EXPECT_EQ(answers.otherShown, 0);
+    SHDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Tessaline\\VeilguardTest");
 }
 
 } // namespace
