@@ -142,10 +142,15 @@ fi
 
 # fuzz: a short run of every fuzz target from its kept corpus (clang,
 # libFuzzer, ASan/UBSan); any crash, leak or sanitizer report fails.
-scripts/fuzz-smoke.sh >"$logs/fuzz-smoke.log" 2>&1
+fuzz_status=0
+scripts/fuzz-smoke.sh >"$logs/fuzz-smoke.log" 2>&1 || fuzz_status=$?
 grep -E '^(PASS|FAIL): ' "$logs/fuzz-smoke.log" || true
 passed=$((passed + $(grep -c '^PASS: ' "$logs/fuzz-smoke.log")))
 failed=$((failed + $(grep -c '^FAIL: ' "$logs/fuzz-smoke.log")))
+# A smoke run that stopped without naming a failure still failed.
+if [ "$fuzz_status" -ne 0 ] && ! grep '^FAIL: ' "$logs/fuzz-smoke.log" >/dev/null; then
+  fail "fuzz smoke ended with status $fuzz_status (see $logs/fuzz-smoke.log)"
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
