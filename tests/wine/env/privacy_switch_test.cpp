@@ -775,6 +775,20 @@ TEST_F(PrivacySwitch, UnwritableSwitchDatabaseLosesNothing)
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
 }
 
+// The boxes of a switch step. The filter thread's warning that no filter
+// could be loaded (none here) comes whenever that thread gets to it, and is
+// titled when it comes while a step below sets the title: not the switch's.
+template <typename Step>
+std::vector<Box> SwitchBoxes(Step step)
+{
+    const std::u16string filterWarning(reinterpret_cast<const char16_t *>(GetString("WARNING360")));
+    std::vector<Box> boxes;
+    for (const Box &b : RunAnswering(step))
+        if (b.text != filterWarning)
+            boxes.push_back(b);
+    return boxes;
+}
+
 TEST_F(PrivacySwitch, VanishedDriveGivesBackWhatLivesOutsideIt)
 {
     SeedEnvironment();
@@ -808,9 +822,9 @@ TEST_F(PrivacySwitch, VanishedDriveGivesBackWhatLivesOutsideIt)
     EXPECT_EQ(g_redirectionDrive[0], 0);
 
     // The volume back (on its letter) and a logoff: all of it is normal.
-    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'V'); }).empty());
+    EXPECT_TRUE(SwitchBoxes([] { EnterPrivacyEnvironment(L'V'); }).empty());
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "V:\\private.txt");
-    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "C:\\normal.txt");
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP"), Text(REG_EXPAND_SZ, L"%USERPROFILE%\\VgTemp"));
     EXPECT_EQ(IniValue(appIni, L"paths", L"cache"), "C:\\real\\cache");
