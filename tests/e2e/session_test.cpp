@@ -174,11 +174,13 @@ TEST_F(Session, LoginLogoffChangePasswordQuit)
     std::string made = Vdisk("create --size 16777216 '" + container + "'", password);
     ASSERT_NE(Vdisk("info '" + container + "'", password).find("header: ok"), std::string::npos) << made;
 
-    const int drive = FirstFreeDriveFromD();
-    ASSERT_GT(drive, 2);
+    // The drives before the login: the volume's is the one that is new
+    // afterwards (the program takes the first letter free when it mounts,
+    // which need not be the one first free now).
+    const DWORD drivesBefore = GetLogicalDrives();
+    ASSERT_GT(FirstFreeDriveFromD(), 2);
     // The user's own values, which every logoff must give back exactly.
     const std::u16string userTemp = UserTemp(), personal = Personal();
-    const WCHAR letter = static_cast<WCHAR>(L'A' + drive);
     ASSERT_TRUE(StartProgramAt(prog, (app + "/veilguard.exe.so").c_str()));
 
     // The start-up login: its dialog, a wrong password, the right one.
@@ -202,7 +204,17 @@ TEST_F(Session, LoginLogoffChangePasswordQuit)
     LogIn(password.c_str());
 
     ASSERT_TRUE(WaitFor([] { return Marker() == u"inPrivate"; }, 90000)) << "not in privacy mode";
-    ASSERT_TRUE(WaitFor([&] { return DrivePresent(drive); }, 10000)) << "the drive is missing";
+    int drive = -1;
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            DWORD added = GetLogicalDrives() & ~drivesBefore & ~7u;
+            for (drive = 3; drive <= 25 && !(added & (1u << drive)); ++drive) {
+            }
+            return drive <= 25;
+        },
+        10000))
+        << "the drive is missing";
+    const WCHAR letter = static_cast<WCHAR>(L'A' + drive);
     EXPECT_EQ(UserTemp().substr(0, 1), std::u16string(1, char16_t(letter))) << "TEMP is on the drive";
     EXPECT_EQ(Personal().substr(0, 1), std::u16string(1, char16_t(letter))) << "the shell folders are on it";
     EXPECT_EQ(WaitForExit(prog, 0), (DWORD)STILL_ACTIVE);
