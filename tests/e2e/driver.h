@@ -59,3 +59,9 @@ bool CancelStartupLogin(DWORD pid);
 // Ends every explorer.exe the program started (Wine's desktop process
 // stays) and any Wine debugger: they hold the test run's output.
 void EndStartedExplorers(void);
+
+// Makes the test's work folder afresh with a copy of the program's files in
+// work/app. The volume views that earlier runs' killed programs left of
+// containers in that folder go too: those containers are thrown away with
+// it, so nothing could ever mount and recover them.
+bool FreshWorkFolder(const std::string &work, const std::string &bin);

@@ -198,8 +198,7 @@ TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStay
 
     const std::string bin = std::string(VG_PROGRAM).substr(0, std::string(VG_PROGRAM).rfind('/'));
     const std::string work = bin.substr(0, bin.rfind('/')) + "/e2e-redirect", app = work + "/app";
-    ASSERT_EQ(system(("rm -rf '" + work + "' && mkdir -p '" + app + "' && cp '" + bin + "'/* '" + app + "/'").c_str()),
-              0);
+    ASSERT_TRUE(FreshWorkFolder(work, bin));
     const std::string password = "VgRedirect-Secret-1";
     Shell("printf '%s\\n' '" + password + "' | WINEDEBUG=-all /usr/lib/wine/wine64 '" VG_VDISK
         "' create --size 16777216 '" + app + "/vdisk.dat' 2>&1 </dev/stdin");
