@@ -225,6 +225,21 @@ TEST_F(Session, LoginLogoffChangePasswordQuit)
     ASSERT_TRUE(WriteFile(f, "kept in privacy", 15, &written, nullptr));
     CloseHandle(f);
 
+    // Killed in privacy mode and started again: the start-up login mounts
+    // the volume on the same letter, its view left by the killed program is
+    // saved into the container first, and the session is switched onto it.
+    StopProgram(prog);
+    ASSERT_TRUE(StartProgramAt(prog, (app + "/veilguard.exe.so").c_str()));
+    LogIn(password.c_str());
+    main = WaitForWindow(prog.pid, L"MainWnd", nullptr, 1000);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(WaitFor([&] { return GetFileAttributesW(file) != INVALID_FILE_ATTRIBUTES; }, 90000))
+        << "the file saved before the kill is not on the drive again";
+    EXPECT_EQ(Marker(), u"inPrivate");
+    EXPECT_EQ(UserTemp(), privateTemp) << "TEMP is on the drive again";
+    EXPECT_EQ(Personal().substr(0, 1), std::u16string(1, char16_t(letter)));
+    Sleep(2000);
+
     // Change password is refused while logged in.
     Choose(3);
     box = Box();
