@@ -65,3 +65,21 @@ void EndStartedExplorers(void);
 // containers in that folder go too: those containers are thrown away with
 // it, so nothing could ever mount and recover them.
 bool FreshWorkFolder(const std::string &work, const std::string &bin);
+
+// The output of a shell command.
+std::string Shell(const std::string &command);
+
+// The program's mode marker: "inPrivate" or "inpublic" (empty when unset).
+std::u16string Marker();
+
+// Polls the condition every 200 ms until it holds or the time is up.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD timeoutMs)
+{
+    for (DWORD waited = 0; waited < timeoutMs; waited += 200) {
+        if (condition())
+            return true;
+        Sleep(200);
+    }
+    return condition();
+}

@@ -15,43 +15,6 @@
 
 namespace {
 
-std::u16string MarkerValue()
-{
-    WCHAR data[64] = {};
-    DWORD size = sizeof(data) - sizeof(WCHAR);
-    HKEY k;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate", 0, KEY_READ, &k) !=
-        ERROR_SUCCESS)
-        return u"";
-    RegQueryValueExW(k, nullptr, nullptr, nullptr, reinterpret_cast<BYTE *>(data), &size);
-    RegCloseKey(k);
-    return std::u16string(reinterpret_cast<const char16_t *>(data));
-}
-
-template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited < timeoutMs; waited += 200) {
-        if (condition())
-            return true;
-        Sleep(200);
-    }
-    return condition();
-}
-
-std::string Shell(const std::string &command)
-{
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[512];
-    while (fgets(buf, sizeof buf, p))
-        out += buf;
-    pclose(p);
-    return out;
-}
-
 std::string UnixPath(const WCHAR *dos)
 {
     char *name = wine_get_unix_file_name(dos);
@@ -145,10 +108,10 @@ protected:
         ASSERT_NE(dialog, nullptr) << "no login dialog";
         TypeText(GetDlgItem(dialog, IDC_PASSWORD), password.c_str());
         PressButton(dialog, IDOK);
-        ASSERT_TRUE(WaitUntil([] { return MarkerValue() == u"inPrivate"; }, 90000)) << "not in privacy mode";
+        ASSERT_TRUE(WaitFor([] { return Marker() == u"inPrivate"; }, 90000)) << "not in privacy mode";
         // The filter connection is the login's last step: C: is served by
         // the minifilter's stand-in from then on.
-        ASSERT_TRUE(WaitUntil([this] { return DriveCLink().find("sidestep-c") != std::string::npos; }, 30000))
+        ASSERT_TRUE(WaitFor([this] { return DriveCLink().find("sidestep-c") != std::string::npos; }, 30000))
             << "C: is not served through the stand-in";
     }
 
@@ -168,8 +131,8 @@ protected:
             Sleep(200);
             PressButton(ask, IDNO);
         }
-        ASSERT_TRUE(WaitUntil([] { return MarkerValue() == u"inpublic"; }, 60000)) << "still in privacy mode";
-        ASSERT_TRUE(WaitUntil([this] { return DriveCLink() == "../drive_c"; }, 30000)) << "C: was not given back";
+        ASSERT_TRUE(WaitFor([] { return Marker() == u"inpublic"; }, 60000)) << "still in privacy mode";
+        ASSERT_TRUE(WaitFor([this] { return DriveCLink() == "../drive_c"; }, 30000)) << "C: was not given back";
     }
 
     Program prog;

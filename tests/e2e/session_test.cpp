@@ -31,11 +31,6 @@ std::u16string ReadText(HKEY root, const WCHAR *key, const WCHAR *name)
     return std::u16string(reinterpret_cast<const char16_t *>(data));
 }
 
-std::u16string Marker()
-{
-    return ReadText(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\inprivate", nullptr);
-}
-
 std::u16string UserTemp() { return ReadText(HKEY_CURRENT_USER, L"Environment", L"TEMP"); }
 
 std::u16string Personal()
@@ -55,33 +50,9 @@ int FirstFreeDriveFromD()
     return -1;
 }
 
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD timeoutMs)
-{
-    for (DWORD waited = 0; waited < timeoutMs; waited += 200) {
-        if (condition())
-            return true;
-        Sleep(200);
-    }
-    return condition();
-}
-
-std::string Run(const std::string &command)
-{
-    std::string out;
-    FILE *p = popen(command.c_str(), "r");
-    if (!p)
-        return out;
-    char buf[512];
-    while (fgets(buf, sizeof buf, p))
-        out += buf;
-    pclose(p);
-    return out;
-}
-
 std::string Vdisk(const std::string &args, const std::string &password)
 {
-    return Run("printf '%s\\n' '" + password + "' | WINEDEBUG=-all /usr/lib/wine/wine64 '" VG_VDISK "' " + args +
+    return Shell("printf '%s\\n' '" + password + "' | WINEDEBUG=-all /usr/lib/wine/wine64 '" VG_VDISK "' " + args +
                " 2>&1 </dev/stdin");
 }
 
