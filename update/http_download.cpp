@@ -32,7 +32,9 @@ void LimitWait(HINTERNET request, DWORD option, DWORD configured, DWORD start, D
 }
 
 // The time-out the request has for option (from its session; 0 for none),
-// or the update check's own when the library does not tell.
+// or the update check's own when the library does not tell (Wine's does
+// not, and neither does it pass the time-outs set on the session's handle
+// on to its requests: there the ones set here are the only ones).
 DWORD ConfiguredTimeout(HINTERNET request, DWORD option)
 {
     DWORD value = 0, size = sizeof value;

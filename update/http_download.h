@@ -17,9 +17,9 @@ const DWORD kNetworkTimeoutMs = 30000;
 // stops there), shorter than its announced length, when the transfer is
 // still going after maxMillis (every wait on the server is given a time-out
 // no longer than what is left of it, so a server that stalls cannot hold
-// the transfer beyond it; Wine's WinINet takes the receive time-out only
-// when it reads the answer's head, so there a stall later in the body can
-// still last the time-out given then), or, with lengthRequired, when the
+// the transfer beyond it; Wine's WinINet takes a request's receive time-out
+// only when it reads the answer's head, so there a stall later in the body
+// can still last the time-out given then), or, with lengthRequired, when the
 // answer states no length: a body that only ends with the connection
 // cannot be told from one cut off early.
 int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *localPath,
