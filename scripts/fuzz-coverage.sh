@@ -14,13 +14,14 @@ declare -A files=(
   [update_answers]="update/update_rules.cpp update/update_manifest.cpp"
   [trace_archive]="env/trace_archive.cpp"
   [trace_rows]="env/trace_rows.cpp redirect/rule_rows.cpp"
+  [switch_rows]="env/reg_rows.cpp"
   [rule_match]="redirect/rule_index.cpp redirect/rule_match.cpp redirect/path_match.cpp"
   [filter_request]="redirect/request_wire.cpp redirect/rule_match.cpp"
   [volume_header]="volume/volume_header.cpp"
   [view_archive]="standin/qdsk/view_archive.cpp"
 )
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(language update_answers trace_archive trace_rows rule_match filter_request volume_header view_archive)
+[ ${#targets[@]} -eq 0 ] && targets=(language update_answers trace_archive trace_rows switch_rows rule_match filter_request volume_header view_archive)
 
 out="$root/build/fuzz-coverage/report"
 mkdir -p "$out"

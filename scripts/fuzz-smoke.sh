@@ -17,7 +17,7 @@ seconds=${1:-20}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(language update_answers trace_archive trace_rows rule_match filter_request volume_header view_archive)
+  targets=(language update_answers trace_archive trace_rows switch_rows rule_match filter_request volume_header view_archive)
 fi
 
 logs="$root/build/fuzz/logs"

@@ -7,6 +7,8 @@ answered (read at every request, so a test can change it between requests):
   nolength   no Content-Length: the body ends when the connection closes
   status N   answers with status N (and the file as body)
   trickle    announces the whole length and sends one byte every 0.2 s
+  stall      announces the whole length, sends half the body, then nothing
+             for 40 s before it hangs up
   biglength  announces 64 MiB + 1 bytes, sends the file and hangs up
 Every request is appended to <root>/requests.log as
 "<path>\t<user agent>\t<referrer>".
@@ -68,6 +70,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     time.sleep(0.2)
             except OSError:
                 pass
+            self.close_connection = True
+        elif mode == "stall":
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body[: len(body) // 2])
+            self.wfile.flush()
+            time.sleep(40)
             self.close_connection = True
         elif mode == "biglength":
             self.send_response(200)

@@ -3,6 +3,11 @@
 #include <windows.h>
 #include <wininet.h>
 
+// The update check's time-out for connecting, sending and each wait for
+// the server's answer: a server that accepts the connection and then says
+// nothing must not hold start-up for ever.
+const DWORD kNetworkTimeoutMs = 30000;
+
 // GET of the object path; on status 200 the body is written to the local
 // file (created or truncated) block by block: blocks of the content length
 // (within a ceiling), or of 102400 bytes when the answer has none. 1 when
@@ -10,10 +15,13 @@
 // is 200, and a transfer that fails part-way may leave part of the body in
 // the file. It fails when the body is longer than maxBytes (the download
 // stops there), shorter than its announced length, when the transfer is
-// still going after maxMillis (checked after every read, so a server that
-// stalls can add one receive time-out), or, with lengthRequired, when the
-// answer states no length: a body that only ends with the connection cannot
-// be told from one cut off early.
+// still going after maxMillis (every wait on the server is given a time-out
+// no longer than what is left of it, so a server that stalls cannot hold
+// the transfer beyond it; Wine's WinINet takes a request's receive time-out
+// only when it reads the answer's head, so there a stall later in the body
+// can still last the time-out given then), or, with lengthRequired, when the
+// answer states no length: a body that only ends with the connection
+// cannot be told from one cut off early.
 int HttpDownloadLimited(HINTERNET connection, const char *object, const WCHAR *localPath,
                         ULONGLONG maxBytes, DWORD maxMillis, BOOL lengthRequired);
 

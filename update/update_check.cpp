@@ -30,10 +30,6 @@ namespace {
 
 const WCHAR kUserAgent[] = L"Tessaline Veilguard/2.0";
 
-// A server that accepts the connection and then says nothing must not hold
-// start-up for ever.
-const DWORD kNetworkTimeoutMs = 30000;
-
 // Opens "http://host[:port]" + path. Reloaded from the server, never taken
 // from the cache: a stale version file would compare against old facts.
 HINTERNET OpenVersionFile(HINTERNET internet, const WCHAR *host, INTERNET_PORT port, const WCHAR *path)

@@ -448,8 +448,9 @@ TEST_F(UpdateCheck, ServerDownOrAnsweringErrorsEndsSilentlyAndPromptly)
     EXPECT_EQ(Md5OfFile(archive), shippedDigest);
 }
 
-// A server that keeps sending slowly holds a download no longer than its
-// time limit, and a body over the size bound is cut off; neither counts.
+// A server that keeps sending slowly, or stops sending, holds a download no
+// longer than its time limit, and a body over the size bound is cut off;
+// none of them counts.
 TEST_F(UpdateCheck, DownloadStopsAtItsTimeAndSizeLimits)
 {
     WCHAR body[MAX_PATH], out[MAX_PATH];
@@ -468,6 +469,17 @@ TEST_F(UpdateCheck, DownloadStopsAtItsTimeAndSizeLimits)
     DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 2000u);
     EXPECT_LT(took, 6000u);
+
+    // Stalled after half the body, with the check's own 30 s receive
+    // time-out: the limit holds, not one time-out after it.
+    DWORD timeout = kNetworkTimeoutMs;
+    InternetSetOptionW(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof timeout);
+    ServeFile(L"body.bin", body, "stall");
+    start = GetTickCount();
+    EXPECT_EQ(HttpDownloadLimited(connection, "/vgrd/body.bin", out, 1000, 3000, TRUE), 0);
+    took = GetTickCount() - start;
+    EXPECT_GE(took, 2500u);
+    EXPECT_LT(took, 8000u);
 
     ServeFile(L"body.bin", body, "nolength");
     EXPECT_EQ(HttpDownloadLimited(connection, "/vgrd/body.bin", out, 69, 10000, FALSE), 0);
