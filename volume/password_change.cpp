@@ -198,29 +198,33 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
         SetMixHash(context->kdfPrf);
 
         uint64_t offset = locations[found];
+        // The backup lies (size - 128 KiB) behind the header: a container
+        // too small for one, or a header whose backup would lie past the
+        // end, has none, and nothing is written outside the container.
+        const bool hasBackup = !context->oldFormat && size >= kBackupAreaSize &&
+                               offset <= size - kBackupAreaSize - VOLUME_HEADER_SIZE &&
+                               offset + (size - kBackupAreaSize) <= size - VOLUME_HEADER_SIZE;
         bool backupWritten = false;
         for (;;) {
             if (backupWritten)
                 primaryDone = true;
+            const bool lastLocation = backupWritten || !hasBackup;
             for (int pass = 0; pass < PASSWORD_CHANGE_PASSES && result == 0; ++pass) {
-                // The last pass draws its salt after a deep poll.
+                // The salt of the very last header written is drawn after a
+                // deep poll; every other one after the quick polls (the
+                // pool's first draw of the change runs a deep poll anyway).
+                const bool lastHeader = lastLocation && pass == PASSWORD_CHANGE_PASSES - 1;
                 result = BuildVolumeHeader(false, header, context->algorithm, context->modeId, newPassword,
                                            context->kdfPrf, context->masterKey, nullptr, context->dataSize,
                                            found == 0 ? 0 : context->hiddenSize, context->areaStart,
                                            context->areaLength, context->minProgramVersion, context->flags,
-                                           pass < PASSWORD_CHANGE_PASSES - 1);
+                                           !lastHeader);
                 if (result != 0)
                     break;
                 if (!WriteHeaderAt(file, offset, header))
                     result = 1;
             }
-            if (result != 0 || backupWritten || context->oldFormat)
-                break;
-            // The backup lies (size - 128 KiB) behind the header: a container
-            // too small for one, or a header whose backup would lie past the
-            // end, has none, and nothing is written outside the container.
-            if (size < kBackupAreaSize || offset > size - kBackupAreaSize - VOLUME_HEADER_SIZE ||
-                offset + (size - kBackupAreaSize) > size - VOLUME_HEADER_SIZE)
+            if (result != 0 || lastLocation)
                 break;
             offset += size - kBackupAreaSize;
             backupWritten = true;

@@ -74,9 +74,14 @@ TEST_F(PasswordChange, RewritesHeaderAndBackupKeepsKeyAndTimes)
     CloseHandle(f);
     ASSERT_NE(CompareFileTime(&access, &write), 0);
 
+    const uint32_t deepBefore = RandomDeepPollsRun();
     boxes = RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr); });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(boxes.empty());
+    // Two deep polls for 200 headers: the pool's first draw, and the salt of
+    // the last header written (the backup's last pass), not one more at the
+    // end of the primary header's passes.
+    EXPECT_EQ(RandomDeepPollsRun() - deepBefore, 2u);
     // The times first: reading the file below moves its access time.
     f = CreateFileA(container.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -110,9 +115,12 @@ TEST_F(PasswordChange, NeverWritesOutsideTheContainer)
         file.replace(c.at, header.size(), header);
         ASSERT_TRUE(WriteAll(container.c_str(), file));
         int result = -100;
+        CloseRandomPool();  // the change starts a fresh pool: its first draw polls deep
+        const uint32_t deepBefore = RandomDeepPollsRun();
         std::vector<Box> boxes =
             RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr); });
         EXPECT_EQ(result, 0) << c.size;
+        EXPECT_EQ(RandomDeepPollsRun() - deepBefore, 2u) << "one location: its last pass still draws deep, " << c.size;
         EXPECT_TRUE(boxes.empty()) << c.size;
         const std::string after = ReadAll(container.c_str());
         EXPECT_EQ(after.size(), c.size);
