@@ -131,6 +131,31 @@ TEST_F(PasswordChange, NeverWritesOutsideTheContainer)
     ASSERT_TRUE(OpenRandomPool());  // the change stopped the pool the suite opened
 }
 
+TEST_F(PasswordChange, AFailedBuildEndsTheChangeWithNothingWritten)
+{
+    // A new password too long for a header: the first build fails, and the
+    // change ends with the build's result, shown, and the container as it
+    // was, whether the headers are built ahead or in line; the builders and
+    // the pool are stopped (the next change works).
+    ASSERT_TRUE(MakeContainer(container.c_str(), "old-password", "old-password", kData));
+    const std::string before = ReadAll(container.c_str());
+    QdskPassword oldPw = Password("old-password"), newPw = Password("new-password"), tooLong = {};
+    tooLong.ByteCount = QDSK_MAX_PASSWORD + 1;
+    for (BOOL ahead : {TRUE, FALSE}) {
+        BuildHeadersAhead = ahead;
+        int result = -100;
+        std::vector<Box> boxes =
+            RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &tooLong, 0, nullptr); });
+        EXPECT_EQ(result, VOLUME_PARAMETER_INCORRECT) << ahead;
+        EXPECT_EQ(boxes.size(), 1u) << ahead;
+        EXPECT_TRUE(ReadAll(container.c_str()) == before) << "nothing written " << ahead;
+    }
+    BuildHeadersAhead = TRUE;
+    EXPECT_EQ(ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr), 0);
+    EXPECT_EQ(Opens(container, 0), "new");
+    ASSERT_TRUE(OpenRandomPool());  // the change stopped the pool the suite opened
+}
+
 // Run only as the child of the test below: changes the password of the
 // container named in the environment until it is killed.
 TEST(PasswordChangeChild, DISABLED_ChangeUntilKilled)
