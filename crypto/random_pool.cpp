@@ -77,6 +77,7 @@ namespace {
 
 EntropyPool Pool = {nullptr, 0, 0, 1, true, nullptr};  // RIPEMD-160 stirs by default
 bool DeepPollDone = false;
+uint32_t DeepPollsRun = 0;
 bool QuickPollEnabled = true;
 const RandomPollers *Pollers = nullptr;
 
@@ -242,6 +243,12 @@ uint32_t RandomReadCursor()
     return Pool.readCursor;
 }
 
+uint32_t RandomDeepPollsRun()
+{
+    PoolLockGuard guard;
+    return DeepPollsRun;
+}
+
 bool GetRandomBytes(uint8_t *buffer, size_t length, bool forceDeepPoll)
 {
     if (buffer == nullptr && length != 0)
@@ -253,6 +260,7 @@ bool GetRandomBytes(uint8_t *buffer, size_t length, bool forceDeepPoll)
     }
     bool result = true;
     if (!DeepPollDone || forceDeepPoll) {
+        DeepPollsRun++;
         if (CurrentPollers().deepPoll()) {
             PoolMix(Pool);
             DeepPollDone = true;

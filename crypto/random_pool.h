@@ -107,3 +107,8 @@ void RandomQuickPoll();
 
 uint32_t RandomWriteCursor();
 uint32_t RandomReadCursor();
+
+// How many deep polls draws have run in this process so far (over every
+// opening of the pool): a deep poll is the one expensive step of a draw, and
+// its callers ask for it only where it matters.
+uint32_t RandomDeepPollsRun();

@@ -13,10 +13,12 @@
 #include "crypto/random_pool.h"
 #include "crypto/random_pool_win32.h"
 #include "volume/driver_control.h"
+#include "volume/header_pass_builder.h"
 #include "volume/volume_errors.h"
 #include "volume/volume_header.h"
 
 BOOL KeepContainerTimeStamps = TRUE;
+BOOL BuildHeadersAhead = TRUE;
 
 namespace {
 
@@ -126,6 +128,7 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
     FILETIME created = {}, accessed = {}, written = {};
     uint8_t header[VOLUME_HEADER_SIZE] = {};
     QdskCryptoContext *context = nullptr;
+    HeaderPassBuilder *builder = nullptr;
     DWORD lastError = 0;
     bool primaryDone = false, backupFailed = false;
 
@@ -198,32 +201,30 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
         SetMixHash(context->kdfPrf);
 
         uint64_t offset = locations[found];
-        bool backupWritten = false;
-        for (;;) {
-            if (backupWritten)
+        // The backup lies (size - 128 KiB) behind the header: a container
+        // too small for one, or a header whose backup would lie past the
+        // end, has none, and nothing is written outside the container.
+        const bool hasBackup = !context->oldFormat && size >= kBackupAreaSize &&
+                               offset <= size - kBackupAreaSize - VOLUME_HEADER_SIZE &&
+                               offset + (size - kBackupAreaSize) <= size - VOLUME_HEADER_SIZE;
+        // The headers are written in order, 100 at the header and then, where
+        // there is one, 100 at the backup; the next headers are built (their
+        // salts drawn, their keys derived) while one is written and flushed.
+        const int total = PASSWORD_CHANGE_PASSES * (hasBackup ? 2 : 1);
+        const HeaderPassJob job = {context, newPassword, found == 0 ? 0 : context->hiddenSize, total};
+        builder = BuildHeadersAhead ? StartHeaderPassBuilder(job) : nullptr;
+        for (int pass = 0; pass < total; ++pass) {
+            if (pass == PASSWORD_CHANGE_PASSES) {
+                offset += size - kBackupAreaSize;
                 primaryDone = true;
-            for (int pass = 0; pass < PASSWORD_CHANGE_PASSES && result == 0; ++pass) {
-                // The last pass draws its salt after a deep poll.
-                result = BuildVolumeHeader(false, header, context->algorithm, context->modeId, newPassword,
-                                           context->kdfPrf, context->masterKey, nullptr, context->dataSize,
-                                           found == 0 ? 0 : context->hiddenSize, context->areaStart,
-                                           context->areaLength, context->minProgramVersion, context->flags,
-                                           pass < PASSWORD_CHANGE_PASSES - 1);
-                if (result != 0)
-                    break;
-                if (!WriteHeaderAt(file, offset, header))
-                    result = 1;
             }
-            if (result != 0 || backupWritten || context->oldFormat)
+            result = builder ? NextBuiltHeader(builder, header) : BuildHeaderPass(job, pass, header);
+            if (result != 0)
                 break;
-            // The backup lies (size - 128 KiB) behind the header: a container
-            // too small for one, or a header whose backup would lie past the
-            // end, has none, and nothing is written outside the container.
-            if (size < kBackupAreaSize || offset > size - kBackupAreaSize - VOLUME_HEADER_SIZE ||
-                offset + (size - kBackupAreaSize) > size - VOLUME_HEADER_SIZE)
+            if (!WriteHeaderAt(file, offset, header)) {
+                result = 1;
                 break;
-            offset += size - kBackupAreaSize;
-            backupWritten = true;
+            }
         }
         if (result != 0 && primaryDone) {
             // The header already needs the new password; only its backup
@@ -234,6 +235,7 @@ int ChangeVolumePassword(const char *containerPath, const QdskPassword *oldPassw
     } while (false);
 
     lastError = GetLastError();
+    StopHeaderPassBuilder(builder);  // before the context and the pool it builds from go
     SecureZeroMemory(header, sizeof(header));
     ReleaseCryptoContext(context);
     if (timesTaken && !SetFileTime(file, &created, &accessed, &written))

@@ -10,6 +10,12 @@
 // on unless turned off.
 extern BOOL KeepContainerTimeStamps;
 
+// Whether the headers are built on threads of their own while the ones
+// before are written and flushed (on unless turned off); off, every pass
+// builds and then writes in turn on the caller's thread. Either way each
+// header has its own salt and key and they are written in the same order.
+extern BOOL BuildHeadersAhead;
+
 // Writes per header location.
 constexpr int PASSWORD_CHANGE_PASSES = 100;
 

@@ -3,13 +3,24 @@
 // volume's PRF and one bare flushed header write (512 bytes written at the
 // header's offset of a container of the same kind, then FlushFileBuffers).
 // Each pass of the change does one of each and nothing else it cannot do
-// without. Prints (medians of three changes and of the floor measured
-// before, between and after them)
-//   kdf_ms, header_build_ms and salt_draw_ms (a wipe pass: quick polls only),
-//   deep_draw_ms (a draw with the deep poll forced), flushed_write_ms,
+// without. The change builds each pass's header on a second thread while
+// the previous header is written and flushed, so its wall time can come
+// close to the floor while it still spends more CPU than the floor per
+// pass: the CPU it spends, and the same change with every pass built and
+// written in turn, are printed beside it. Prints (medians of three changes
+// each way and of the floor measured before, between and after them)
+//   kdf_ms, header_build_ms and salt_draw_ms (a draw with the quick polls
+//   only), deep_draw_ms (a draw with the deep poll forced),
+//   flushed_write_ms,
+//   kdf_cpu_ms (CPU time of one bare derivation), pass_cpu_ms (the
+//   process's CPU time per pass of the change, all its threads: what a pass
+//   costs whatever overlaps), pass_cpu_vs_kdf_cpu,
+//   password_change_serial_ms and password_change_serial_vs_floor (every
+//   pass built, then written, on one thread),
 //   password_change_ms, password_change_per_header_vs_kdf and, last,
 //   password_change_vs_floor = password_change_ms / (passes * (kdf_ms + flushed_write_ms))
-// (goal: at most 1.2).
+// (goal: at most 1.2): wall time of the change as it runs, against the
+// serial sum of the floor's two steps.
 #include <windows.h>
 
 #include <algorithm>
@@ -109,6 +120,16 @@ double TimeFlushedWrites(const char *path, int count)
     return ok ? total : -1;
 }
 
+// CPU milliseconds the process has spent so far, all threads.
+double ProcessCpuMs()
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
+        return 0;
+    auto ms = [](const FILETIME &t) { return double((uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e4; };
+    return ms(kernel) + ms(user);
+}
+
 double Median(double *values, int count)
 {
     std::sort(values, values + count);
@@ -161,7 +182,7 @@ int main()
     uint8_t drawn[64];
     GetRandomBytes(drawn, sizeof drawn, false);  // the pool's first deep poll, and the desktop Wine starts once
     double deepStart = Now();
-    GetRandomBytes(drawn, sizeof drawn, true);  // as for the last pass at each header location
+    GetRandomBytes(drawn, sizeof drawn, true);  // as for the last header of a change
     double deepMs = Now() - deepStart;
     double buildStart = Now();
     for (int i = 0; i < 10; ++i)
@@ -176,40 +197,57 @@ int main()
     StopRandomPool();
     ReleaseCryptoContext(opened);
 
-    // Three changes (back and forth between the two passwords), the floor
-    // measured before, between and after them; the medians are reported, so
-    // that a burst of load from elsewhere on the machine skews one sample
-    // rather than the result.
-    const int changes = 3, derivations = 5, writes = 25;
-    double kdfSamples[changes + 1], writeSamples[changes + 1], changeSamples[changes];
+    // Six changes (back and forth between the two passwords), building
+    // ahead and serially in turn, the floor measured before, between and
+    // after them; the medians are reported, so that a burst of load from
+    // elsewhere on the machine skews one sample rather than the result.
+    const int changes = 6, derivations = 5, writes = 25;
+    double kdfSamples[changes + 1], writeSamples[changes + 1];
+    double aheadSamples[changes / 2], serialSamples[changes / 2], cpuSamples[changes / 2];
+    double kdfCpuMs = 0;  // summed over every sample: the process times are coarse
     int result = 0;
     for (int i = 0; i <= changes && result == 0; ++i) {
+        double kdfCpuStart = ProcessCpuMs();
         kdfSamples[i] = TimeDerivations(newPw, derivations) / derivations;
+        kdfCpuMs += ProcessCpuMs() - kdfCpuStart;
         writeSamples[i] = TimeFlushedWrites(floorPath, writes) / writes;
         if (writeSamples[i] < 0) {
             result = -1;
             fprintf(stderr, "cannot time the flushed writes\n");
         } else if (i < changes) {
-            double start = Now();
+            const bool ahead = i % 2 == 0;
+            BuildHeadersAhead = ahead ? TRUE : FALSE;
+            double cpuStart = ProcessCpuMs(), start = Now();
             result = ChangeVolumePassword(path, i % 2 ? &newPw : &oldPw, i % 2 ? &oldPw : &newPw, 0, nullptr);
-            changeSamples[i] = Now() - start;
+            (ahead ? aheadSamples : serialSamples)[i / 2] = Now() - start;
+            if (ahead)
+                cpuSamples[i / 2] = ProcessCpuMs() - cpuStart;
             if (result != 0)
                 fprintf(stderr, "the password change failed with %d\n", result);
         }
     }
+    BuildHeadersAhead = TRUE;
     DeleteFileA(path);
     DeleteFileA(floorPath);
     if (result != 0)
         return 1;
     double kdfMs = Median(kdfSamples, changes + 1);
     double writeMs = Median(writeSamples, changes + 1);
-    double changeMs = Median(changeSamples, changes);
+    double changeMs = Median(aheadSamples, changes / 2);
+    double serialMs = Median(serialSamples, changes / 2);
     const int headers = 2 * PASSWORD_CHANGE_PASSES;
+    double cpuMs = Median(cpuSamples, changes / 2) / headers;
+    kdfCpuMs /= (changes + 1) * derivations;
     printf("kdf_ms %.3f\n", kdfMs);
     printf("header_build_ms %.3f\n", buildMs);
     printf("salt_draw_ms %.3f\n", drawMs);
     printf("deep_draw_ms %.1f\n", deepMs);
     printf("flushed_write_ms %.3f\n", writeMs);
+    printf("kdf_cpu_ms %.3f\n", kdfCpuMs);
+    printf("pass_cpu_ms %.3f\n", cpuMs);
+    printf("pass_cpu_vs_kdf_cpu %.3f\n", kdfCpuMs > 0 ? cpuMs / kdfCpuMs : 0.0);
+    printf("password_change_serial_ms %.1f\n", serialMs);
+    printf("password_change_serial_vs_floor %.3f\n", serialMs / (headers * (kdfMs + writeMs)));
     printf("password_change_ms %.1f\n", changeMs);
     printf("password_change_per_header_vs_kdf %.3f\n", changeMs / headers / kdfMs);
     printf("password_change_vs_floor %.3f\n", changeMs / (headers * (kdfMs + writeMs)));

@@ -74,9 +74,14 @@ TEST_F(PasswordChange, RewritesHeaderAndBackupKeepsKeyAndTimes)
     CloseHandle(f);
     ASSERT_NE(CompareFileTime(&access, &write), 0);
 
+    const uint32_t deepBefore = RandomDeepPollsRun();
     boxes = RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr); });
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(boxes.empty());
+    // Two deep polls for 200 headers: the pool's first draw, and the salt of
+    // the last header written (the backup's last pass), not one more at the
+    // end of the primary header's passes.
+    EXPECT_EQ(RandomDeepPollsRun() - deepBefore, 2u);
     // The times first: reading the file below moves its access time.
     f = CreateFileA(container.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
@@ -110,14 +115,44 @@ TEST_F(PasswordChange, NeverWritesOutsideTheContainer)
         file.replace(c.at, header.size(), header);
         ASSERT_TRUE(WriteAll(container.c_str(), file));
         int result = -100;
+        CloseRandomPool();  // the change starts a fresh pool: its first draw polls deep
+        BuildHeadersAhead = &c == &cases[0] ? FALSE : TRUE;  // in line, then ahead
+        const uint32_t deepBefore = RandomDeepPollsRun();
         std::vector<Box> boxes =
             RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr); });
         EXPECT_EQ(result, 0) << c.size;
+        EXPECT_EQ(RandomDeepPollsRun() - deepBefore, 2u) << "one location: its last pass still draws deep, " << c.size;
         EXPECT_TRUE(boxes.empty()) << c.size;
         const std::string after = ReadAll(container.c_str());
         EXPECT_EQ(after.size(), c.size);
         EXPECT_EQ(Opens(container, c.at), "new") << c.size;
     }
+    BuildHeadersAhead = TRUE;
+    ASSERT_TRUE(OpenRandomPool());  // the change stopped the pool the suite opened
+}
+
+TEST_F(PasswordChange, AFailedBuildEndsTheChangeWithNothingWritten)
+{
+    // A new password too long for a header: the first build fails, and the
+    // change ends with the build's result, shown, and the container as it
+    // was, whether the headers are built ahead or in line; the builders and
+    // the pool are stopped (the next change works).
+    ASSERT_TRUE(MakeContainer(container.c_str(), "old-password", "old-password", kData));
+    const std::string before = ReadAll(container.c_str());
+    QdskPassword oldPw = Password("old-password"), newPw = Password("new-password"), tooLong = {};
+    tooLong.ByteCount = QDSK_MAX_PASSWORD + 1;
+    for (BOOL ahead : {TRUE, FALSE}) {
+        BuildHeadersAhead = ahead;
+        int result = -100;
+        std::vector<Box> boxes =
+            RunAnswering([&] { result = ChangeVolumePassword(container.c_str(), &oldPw, &tooLong, 0, nullptr); });
+        EXPECT_EQ(result, VOLUME_PARAMETER_INCORRECT) << ahead;
+        EXPECT_EQ(boxes.size(), 1u) << ahead;
+        EXPECT_TRUE(ReadAll(container.c_str()) == before) << "nothing written " << ahead;
+    }
+    BuildHeadersAhead = TRUE;
+    EXPECT_EQ(ChangeVolumePassword(container.c_str(), &oldPw, &newPw, 0, nullptr), 0);
+    EXPECT_EQ(Opens(container, 0), "new");
     ASSERT_TRUE(OpenRandomPool());  // the change stopped the pool the suite opened
 }
 
