@@ -360,12 +360,50 @@ struct Place {
     bool redirected() const { return dir == AT_FDCWD; }
 };
 
+// The name a path below the real folder has there, each part matched
+// without regard to case when it is not there as written (C: is
+// case-insensitive for every program; answering a lookup in another case
+// here spares Wine its own search through the folder, one round trip per
+// call, for every access written in another case). Parts not found stay
+// as they are.
+std::string RealName(const std::string &below)
+{
+    std::string path;
+    size_t start = 0;
+    while (start < below.size()) {
+        size_t end = below.find('/', start);
+        if (end == std::string::npos)
+            end = below.size();
+        std::string part = below.substr(start, end - start);
+        start = end + 1;
+        std::string exact = path.empty() ? part : path + "/" + part;
+        struct stat st;
+        if (fstatat(g_driveFd, exact.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            int fd = openat(g_driveFd, path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY);
+            if (DIR *d = fd >= 0 ? fdopendir(fd) : nullptr) {
+                while (struct dirent *e = readdir(d))
+                    if (strcasecmp(e->d_name, part.c_str()) == 0) {
+                        part = e->d_name;
+                        break;
+                    }
+                closedir(d);
+            } else if (fd >= 0) {
+                close(fd);
+            }
+        }
+        path = path.empty() ? part : path + "/" + part;
+    }
+    return path;
+}
+
 Place Locate(const char *path, bool lookup)
 {
     std::string below = path[0] == '/' ? path + 1 : path;
     if (below.empty())
         return {g_driveFd, "."};
     struct stat st;
+    if (fstatat(g_driveFd, below.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+        below = RealName(below);
     // Folders that exist on the real disk are the way to everything else.
     if (fstatat(g_driveFd, below.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
         return {g_driveFd, below};
