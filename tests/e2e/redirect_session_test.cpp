@@ -127,6 +127,8 @@ protected:
         EndStartedExplorers();
         if (!package.empty())
             system(("rm -rf '" + package + "'").c_str());
+        if (!sumatraFolder.empty())
+            system(("rm -rf '" + sumatraFolder + "'").c_str());
     }
 
     void Choose(int downs)
@@ -174,7 +176,7 @@ protected:
 
     Program prog;
     HWND main = nullptr;
-    std::string package;
+    std::string package, sumatraFolder;
     std::string link = std::string(getenv("WINEPREFIX") ? getenv("WINEPREFIX") : "") + "/dosdevices/c:";
 };
 
@@ -194,6 +196,14 @@ TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStay
     ASSERT_EQ(system(("mkdir -p '" + package + "/LocalState/TabState' && printf 'normal tab' > '" + package +
                       "/LocalState/TabState/tab1.bin'").c_str()), 0);
     const std::string realTabs = package + "/LocalState/TabState";
+    // SumatraPDF "installed" too: its settings file is one the rules copy to
+    // the virtual disk at the first login, and only then.
+    std::u16string sumatra = std::u16string(reinterpret_cast<const char16_t *>(local)) + u"\\SumatraPDF";
+    std::u16string settings = sumatra + u"\\SumatraPDF-settings.txt";
+    sumatraFolder = localUnix + "/SumatraPDF";
+    const std::string realSettings = sumatraFolder + "/SumatraPDF-settings.txt";
+    ASSERT_EQ(system(("mkdir -p '" + sumatraFolder + "' && printf 'normal settings' > '" + realSettings + "'").c_str()),
+              0);
     const std::string before = Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *");
 
     const std::string bin = std::string(VG_PROGRAM).substr(0, std::string(VG_PROGRAM).rfind('/'));
@@ -220,18 +230,30 @@ TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStay
     EXPECT_EQ(Cmd(u"dir /b /on \"" + tabs + u"\""), "tab1.bin\r\ntab2.bin");
     EXPECT_EQ(ReadUnix(realTabs + "/tab1.bin"), "normal tab") << "the real file was written";
     EXPECT_EQ(ReadUnix(realTabs + "/tab2.bin"), "<missing>") << "the new file went to the real disk";
+    // The copied settings file: the normal contents at entry, then what the
+    // private session writes, never the real file.
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "normal settings");
+    Cmd(u"echo private settings> \"" + settings + u"\"");
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "private settings");
+    EXPECT_EQ(ReadUnix(realSettings), "normal settings");
 
     // Logoff: the real folder as it was, and that is what programs see.
     LogOff();
     EXPECT_EQ(Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *"), before);
     EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "normal tab");
     EXPECT_EQ(Cmd(u"dir /b /on \"" + tabs + u"\""), "tab1.bin");
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "normal settings");
+    // The normal mode changes the settings file: the next login does not
+    // copy it over the private one again.
+    Cmd(u"echo changed settings> \"" + settings + u"\"");
 
     // The next login: the private contents are back.
     Choose(2);
     LogIn(password);
     EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "private tab");
     EXPECT_EQ(Cmd(u"type \"" + tab2 + u"\""), "second tab");
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "private settings") << "the copy was made again";
+    EXPECT_EQ(ReadUnix(realSettings), "changed settings\r\n");
     LogOff();
     EXPECT_EQ(Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *"), before);
 }
