@@ -13,7 +13,9 @@
 // so the question is asked only at lookups of programs other than the
 // wineserver and the Veilguard program itself, and every other call is
 // answered from the decisions kept (rules do not change while the minifilter
-// is loaded). This program makes no Wine call at all.
+// is loaded). Opens themselves are never answered (see OpOpen), so the
+// wineserver does not wait here at all when it opens or closes a file. This
+// program makes no Wine call at all.
 //
 // When the Veilguard program goes away (its socket closes), asks for the
 // drive back, or does not answer within the time limit, the link is pointed
