@@ -37,6 +37,8 @@
 
 namespace {
 
+WCHAR s_qDevice[MAX_PATH];  // the device of the redirection drive Q:
+
 struct Result {
     double perSecond;
     DWORD p50, p99;
@@ -156,9 +158,9 @@ bool LoadShippedRules(WCHAR *scratch)
     CloseTraceDatabase(temp);
     ExpandRedirectRules();
 
-    WCHAR tempFolder[MAX_PATH];
-    GetTempPathW(MAX_PATH, tempFolder);
-    wsprintfW(scratch, L"%svg-filter-bench-%lu", tempFolder, GetCurrentProcessId());
+    // Not below %TEMP%: the rules redirect all of it, and the files opened
+    // "outside the rules" live here.
+    wsprintfW(scratch, L"C:\\vg-filter-bench-%lu", GetCurrentProcessId());
     SHCreateDirectoryExW(nullptr, scratch, nullptr);
     const char *prefix = getenv("WINEPREFIX");
     char *target = wine_get_unix_file_name(scratch);
@@ -174,9 +176,34 @@ bool LoadShippedRules(WCHAR *scratch)
     if (target)
         HeapFree(GetProcessHeap(), 0, target);
     // Q: also as a device, so that the stand-in finds the drive's folder.
+    // Wine's mount manager may have named the new drive's device first: the
+    // device Q: reports is the one bound, or no access would be redirected.
     DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"Q:", L"\\Device\\QdskVolumeQ");
-    BindRedirectionDrive(L"Q:", L"\\Device\\QdskVolumeQ");
+    if (!QueryDosDeviceW(L"Q:", s_qDevice, MAX_PATH) || !s_qDevice[0])
+        lstrcpyW(s_qDevice, L"\\Device\\QdskVolumeQ");
+    BindRedirectionDrive(L"Q:", s_qDevice);
     return true;
+}
+
+// Q: and the scratch folder gone, and the folders made on C: on the way to
+// the rule folder (empty ones only, deepest first).
+void RemoveScratch(const WCHAR *scratch, const std::vector<std::vector<WCHAR>> &madeFolders)
+{
+    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, L"Q:", L"\\Device\\QdskVolumeQ");
+    if (const char *prefix = getenv("WINEPREFIX")) {
+        char link[1024];
+        snprintf(link, sizeof link, "%s/dosdevices/q:", prefix);
+        unlink(link);
+    }
+    for (auto it = madeFolders.rbegin(); it != madeFolders.rend(); ++it)
+        RemoveDirectoryW(it->data());
+    WCHAR from[MAX_PATH + 1] = {};
+    lstrcpynW(from, scratch, MAX_PATH);
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from;
+    op.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
+    SHFileOperationW(&op);
 }
 
 // Paths below every rule's folder, named and not named by the rules.
@@ -317,7 +344,7 @@ bool PutFile(const WCHAR *path)
 
 // The open benchmark: files under the first plain rule folder on C: (real
 // copies and their redirected copies on Q:) and as many outside the rules.
-void MeasureOpens(const WCHAR *scratch)
+void MeasureOpens(const WCHAR *scratch, std::vector<std::vector<WCHAR>> &madeFolders)
 {
     const int perSide = 100, rounds = 20;
     const WCHAR *folder = nullptr;
@@ -338,7 +365,14 @@ void MeasureOpens(const WCHAR *scratch)
     std::vector<std::vector<WCHAR>> made;
     std::string list;
     WCHAR path[MAX_PATH], probe[512], target[512], copy[MAX_PATH];
-    const int deviceLength = lstrlenW(L"\\Device\\QdskVolumeQ");
+    const int deviceLength = lstrlenW(s_qDevice);
+    // The folders on the way to the rule folder that are not there yet.
+    for (const WCHAR *p = StrChrW(folder + 3, L'\\'); p; p = StrChrW(p + 1, L'\\')) {
+        std::vector<WCHAR> part(folder, p + 1);
+        part.back() = 0;
+        if (GetFileAttributesW(part.data()) == INVALID_FILE_ATTRIBUTES)
+            madeFolders.push_back(std::move(part));
+    }
     for (int i = 0; i < perSide; ++i) {
         wsprintfW(path, L"%svgbench%d.dat", folder, i);
         WCHAR device[MAX_PATH] = {};
@@ -355,6 +389,11 @@ void MeasureOpens(const WCHAR *scratch)
         list += line;
         list += "\n";
         wsprintfW(path, L"%s\\outside\\f%d.dat", scratch, i);
+        wsprintfW(probe, L"%s%s", device, path + 2);
+        if (DecideRedirectOnly(probe, target)) {
+            fprintf(stderr, "the files outside the rules are redirected\n");
+            exit(1);
+        }
         if (PutFile(path)) {
             made.emplace_back(path, path + lstrlenW(path) + 1);
             WideCharToMultiByte(CP_UTF8, 0, path, -1, line, sizeof line, nullptr, nullptr);
@@ -370,8 +409,10 @@ void MeasureOpens(const WCHAR *scratch)
     WriteFile(f, list.data(), DWORD(list.size()), &put, nullptr);
     CloseHandle(f);
 
+    // The best of five alternating runs of each: the machine is shared, and
+    // one run of either kind can lose half its time to other work.
     OpenResult direct = {0, 0}, on = {0, 0};
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < 5; ++round) {
         SidestepStandinReset();
         OpenResult d = RunOpener(listFile, outFile, rounds);
         SidestepStandinPreset(TRUE, FALSE);
@@ -417,8 +458,10 @@ extern "C" int wmain(int argc, WCHAR **argv)
         redirected += MatchRedirect(p.data(), target);  // makes the folders once
     }
     printf("corpus %zu paths, %d redirected, rules %d\n", corpus.size(), redirected, g_ruleCount);
+    std::vector<std::vector<WCHAR>> madeFolders;
     if (opensOnly) {
-        MeasureOpens(scratch);
+        MeasureOpens(scratch, madeFolders);
+        RemoveScratch(scratch, madeFolders);
         return 0;
     }
 
@@ -447,6 +490,7 @@ extern "C" int wmain(int argc, WCHAR **argv)
     printf("filter_p99_us_64 %lu\n", pool[2].p99);
     printf("filter_efficiency_vs_raw_pipe %.2f\n", pool[2].perSecond / echo[2].perSecond);
     fflush(stdout);
-    MeasureOpens(scratch);
+    MeasureOpens(scratch, madeFolders);
+    RemoveScratch(scratch, madeFolders);
     return 0;
 }

@@ -3,15 +3,22 @@
 // lists, detected by its package folder) is written by Wine's cmd.exe while
 // the real program is logged in; the program reads its private contents
 // back; after Logoff the real folder holds exactly what it held before and
-// cmd.exe sees it; at the next login the private contents are back.
+// cmd.exe sees it; at the next login the private contents are back. A
+// settings file the rules copy is copied at the first entry only; more
+// login/logoff cycles leave the program's threads and handles and the
+// prefix's mounts as they were.
 #include "driver.h"
 #include "Mount/resource.h"
+
+#include <tlhelp32.h>
+#include <winternl.h>
 
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -73,6 +80,51 @@ std::string Cmd(const std::u16string &command)
     return started ? out : "<not started>";
 }
 
+// The program's threads and handles, and the stand-in's mounts for this
+// prefix: what a login and logoff must leave as they found.
+struct Counts {
+    int threads = 0, mounts = 0;
+    DWORD handles = 0;
+    bool operator==(const Counts &o) const { return threads == o.threads && mounts == o.mounts && handles == o.handles; }
+};
+
+Counts CountsOf(DWORD pid)
+{
+    Counts c;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Thread32First(snap, &entry); ok; ok = Thread32Next(snap, &entry))
+        c.threads += entry.th32OwnerProcessID == pid;
+    CloseHandle(snap);
+    // GetProcessHandleCount answers 0 for another process under Wine.
+    std::vector<unsigned char> buffer(1 << 20);
+    ULONG needed = 0;
+    NTSTATUS status;
+    while ((status = NtQuerySystemInformation(SystemHandleInformation, buffer.data(), ULONG(buffer.size()),
+                                              &needed)) == NTSTATUS(0xC0000004))  // length mismatch
+        buffer.resize(buffer.size() * 2);
+    auto *info = reinterpret_cast<SYSTEM_HANDLE_INFORMATION *>(buffer.data());
+    for (ULONG i = 0; status == 0 && i < info->Count; ++i)
+        c.handles += info->Handle[i].OwnerPid == pid;
+    // This prefix's only: other prefixes on the machine may have theirs.
+    const char *prefix = getenv("WINEPREFIX");
+    const std::string mountPoint = " " + std::string(prefix ? prefix : "") + "/sidestep-c ";
+    if (FILE *f = fopen("/proc/self/mounts", "r")) {
+        char line[8192];
+        while (fgets(line, sizeof line, f))
+            c.mounts += strstr(line, mountPoint.c_str()) != nullptr;
+        fclose(f);
+    }
+    return c;
+}
+
+std::string Text(const Counts &c)
+{
+    return std::to_string(c.threads) + " threads, " + std::to_string(c.handles) + " handles, " +
+           std::to_string(c.mounts) + " mounts";
+}
+
 int FreeDriveFromD()
 {
     DWORD used = GetLogicalDrives();
@@ -90,6 +142,8 @@ protected:
         EndStartedExplorers();
         if (!package.empty())
             system(("rm -rf '" + package + "'").c_str());
+        if (!sumatraFolder.empty())
+            system(("rm -rf '" + sumatraFolder + "'").c_str());
     }
 
     void Choose(int downs)
@@ -137,7 +191,7 @@ protected:
 
     Program prog;
     HWND main = nullptr;
-    std::string package;
+    std::string package, sumatraFolder;
     std::string link = std::string(getenv("WINEPREFIX") ? getenv("WINEPREFIX") : "") + "/dosdevices/c:";
 };
 
@@ -157,6 +211,14 @@ TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStay
     ASSERT_EQ(system(("mkdir -p '" + package + "/LocalState/TabState' && printf 'normal tab' > '" + package +
                       "/LocalState/TabState/tab1.bin'").c_str()), 0);
     const std::string realTabs = package + "/LocalState/TabState";
+    // SumatraPDF "installed" too: its settings file is one the rules copy to
+    // the virtual disk at the first login, and only then.
+    std::u16string sumatra = std::u16string(reinterpret_cast<const char16_t *>(local)) + u"\\SumatraPDF";
+    std::u16string settings = sumatra + u"\\SumatraPDF-settings.txt";
+    sumatraFolder = localUnix + "/SumatraPDF";
+    const std::string realSettings = sumatraFolder + "/SumatraPDF-settings.txt";
+    ASSERT_EQ(system(("mkdir -p '" + sumatraFolder + "' && printf 'normal settings' > '" + realSettings + "'").c_str()),
+              0);
     const std::string before = Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *");
 
     const std::string bin = std::string(VG_PROGRAM).substr(0, std::string(VG_PROGRAM).rfind('/'));
@@ -182,18 +244,48 @@ TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStay
     EXPECT_EQ(Cmd(u"dir /b /on \"" + tabs + u"\""), "tab1.bin\r\ntab2.bin");
     EXPECT_EQ(ReadUnix(realTabs + "/tab1.bin"), "normal tab") << "the real file was written";
     EXPECT_EQ(ReadUnix(realTabs + "/tab2.bin"), "<missing>") << "the new file went to the real disk";
+    // The copied settings file: the normal contents at entry, then what the
+    // private session writes, never the real file.
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "normal settings");
+    Cmd(u"echo private settings> \"" + settings + u"\"");
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "private settings");
+    EXPECT_EQ(ReadUnix(realSettings), "normal settings");
 
     // Logoff: the real folder as it was, and that is what programs see.
     LogOff();
     EXPECT_EQ(Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *"), before);
     EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "normal tab");
     EXPECT_EQ(Cmd(u"dir /b /on \"" + tabs + u"\""), "tab1.bin");
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "normal settings");
+    // The normal mode changes the settings file: the next login does not
+    // copy it over the private one again.
+    Cmd(u"echo changed settings> \"" + settings + u"\"");
+    const Counts baseline = CountsOf(prog.pid);
+    EXPECT_EQ(baseline.mounts, 0);
+    EXPECT_GT(baseline.threads, 1);
+    EXPECT_GT(baseline.handles, 0u);
 
     // The next login: the private contents are back.
     Choose(2);
     LogIn(password);
     EXPECT_EQ(Cmd(u"type \"" + tab1 + u"\""), "private tab");
     EXPECT_EQ(Cmd(u"type \"" + tab2 + u"\""), "second tab");
+    EXPECT_EQ(Cmd(u"type \"" + settings + u"\""), "private settings") << "the copy was made again";
+    EXPECT_EQ(ReadUnix(realSettings), "changed settings\r\n");
     LogOff();
     EXPECT_EQ(Shell("cd '" + realTabs + "' && ls -la --time-style=+%s . | sed 1d; md5sum *"), before);
+
+    // More cycles: the program ends each as it began.
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        Choose(2);
+        LogIn(password);
+        EXPECT_EQ(Cmd(u"type \"" + tab2 + u"\""), "second tab");
+        const Counts serving = CountsOf(prog.pid);
+        EXPECT_GT(serving.threads, baseline.threads) << "the filter connection's pool is not counted";
+        EXPECT_EQ(serving.mounts, 1);
+        LogOff();
+    }
+    Counts now;
+    WaitUntil([&] { return (now = CountsOf(prog.pid)) == baseline; }, 10000);
+    EXPECT_EQ(Text(now), Text(baseline));
 }

@@ -13,7 +13,9 @@
 // so the question is asked only at lookups of programs other than the
 // wineserver and the Veilguard program itself, and every other call is
 // answered from the decisions kept (rules do not change while the minifilter
-// is loaded). This program makes no Wine call at all.
+// is loaded). Opens themselves are never answered (see OpOpen), so the
+// wineserver does not wait here at all when it opens or closes a file. This
+// program makes no Wine call at all.
 //
 // When the Veilguard program goes away (its socket closes), asks for the
 // drive back, or does not answer within the time limit, the link is pointed
@@ -360,12 +362,50 @@ struct Place {
     bool redirected() const { return dir == AT_FDCWD; }
 };
 
+// The name a path below the real folder has there, each part matched
+// without regard to case when it is not there as written (C: is
+// case-insensitive for every program; answering a lookup in another case
+// here spares Wine its own search through the folder, one round trip per
+// call, for every access written in another case). Parts not found stay
+// as they are.
+std::string RealName(const std::string &below)
+{
+    std::string path;
+    size_t start = 0;
+    while (start < below.size()) {
+        size_t end = below.find('/', start);
+        if (end == std::string::npos)
+            end = below.size();
+        std::string part = below.substr(start, end - start);
+        start = end + 1;
+        std::string exact = path.empty() ? part : path + "/" + part;
+        struct stat st;
+        if (fstatat(g_driveFd, exact.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            int fd = openat(g_driveFd, path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY);
+            if (DIR *d = fd >= 0 ? fdopendir(fd) : nullptr) {
+                while (struct dirent *e = readdir(d))
+                    if (strcasecmp(e->d_name, part.c_str()) == 0) {
+                        part = e->d_name;
+                        break;
+                    }
+                closedir(d);
+            } else if (fd >= 0) {
+                close(fd);
+            }
+        }
+        path = path.empty() ? part : path + "/" + part;
+    }
+    return path;
+}
+
 Place Locate(const char *path, bool lookup)
 {
     std::string below = path[0] == '/' ? path + 1 : path;
     if (below.empty())
         return {g_driveFd, "."};
     struct stat st;
+    if (fstatat(g_driveFd, below.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 && errno == ENOENT)
+        below = RealName(below);
     // Folders that exist on the real disk are the way to everything else.
     if (fstatat(g_driveFd, below.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
         return {g_driveFd, below};
@@ -382,7 +422,7 @@ Place Locate(const char *path, bool lookup)
 
 int OpGetattr(const char *path, struct stat *st, fuse_file_info *fi)
 {
-    if (fi)
+    if (fi && fi->fh)
         return fstat(int(fi->fh), st) == 0 ? 0 : -errno;
     Place p = Locate(path, true);
     FAIL_IF(fstatat(p.dir, p.path.c_str(), st, AT_SYMLINK_NOFOLLOW));
@@ -445,7 +485,7 @@ int OpLink(const char *from, const char *to)
 
 int OpChmod(const char *path, mode_t mode, fuse_file_info *fi)
 {
-    if (fi)
+    if (fi && fi->fh)
         return fchmod(int(fi->fh), mode) == 0 ? 0 : -errno;
     Place p = Locate(path, false);
     FAIL_IF(fchmodat(p.dir, p.path.c_str(), mode, 0));
@@ -454,7 +494,7 @@ int OpChmod(const char *path, mode_t mode, fuse_file_info *fi)
 
 int OpChown(const char *path, uid_t uid, gid_t gid, fuse_file_info *fi)
 {
-    if (fi)
+    if (fi && fi->fh)
         return fchown(int(fi->fh), uid, gid) == 0 ? 0 : -errno;
     Place p = Locate(path, false);
     FAIL_IF(fchownat(p.dir, p.path.c_str(), uid, gid, AT_SYMLINK_NOFOLLOW));
@@ -463,7 +503,7 @@ int OpChown(const char *path, uid_t uid, gid_t gid, fuse_file_info *fi)
 
 int OpTruncate(const char *path, off_t size, fuse_file_info *fi)
 {
-    if (fi)
+    if (fi && fi->fh)
         return ftruncate(int(fi->fh), size) == 0 ? 0 : -errno;
     Place p = Locate(path, false);
     int fd = openat(p.dir, p.path.c_str(), O_WRONLY);
@@ -474,14 +514,18 @@ int OpTruncate(const char *path, off_t size, fuse_file_info *fi)
     return rc;
 }
 
-int OpOpen(const char *path, fuse_file_info *fi)
+// Opens are not answered: the kernel then stops sending them (and their
+// releases) at all, and the wineserver, which makes every open, never waits
+// for this program to open a file. Reads and writes come with the path and
+// open it for each call (the descriptor handle is 0); the kernel keeps the
+// file's pages, and drops them when a change of size or time shows.
+int OpOpen(const char *, fuse_file_info *) { return -ENOSYS; }
+
+// The file at path, opened for one call.
+int PathFd(const char *path, int flags)
 {
     Place p = Locate(path, false);
-    int fd = openat(p.dir, p.path.c_str(), fi->flags & ~O_NOFOLLOW);
-    if (fd < 0)
-        return -errno;
-    fi->fh = uint64_t(fd);
-    return 0;
+    return openat(p.dir, p.path.c_str(), flags);
 }
 
 int OpCreate(const char *path, mode_t mode, fuse_file_info *fi)
@@ -490,34 +534,53 @@ int OpCreate(const char *path, mode_t mode, fuse_file_info *fi)
     int fd = openat(p.dir, p.path.c_str(), fi->flags | O_CREAT, mode);
     if (fd < 0)
         return -errno;
-    fi->fh = uint64_t(fd);
+    close(fd);
+    fi->fh = 0;
     return 0;
 }
 
-int OpRead(const char *, char *buffer, size_t size, off_t offset, fuse_file_info *fi)
+int OpRead(const char *path, char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
-    ssize_t n = pread(int(fi->fh), buffer, size, offset);
-    return n < 0 ? -errno : int(n);
+    int fd = fi->fh ? int(fi->fh) : PathFd(path, O_RDONLY);
+    if (fd < 0)
+        return -errno;
+    ssize_t n = pread(fd, buffer, size, offset);
+    int rc = n < 0 ? -errno : int(n);
+    if (!fi->fh)
+        close(fd);
+    return rc;
 }
 
-int OpWrite(const char *, const char *buffer, size_t size, off_t offset, fuse_file_info *fi)
+int OpWrite(const char *path, const char *buffer, size_t size, off_t offset, fuse_file_info *fi)
 {
-    ssize_t n = pwrite(int(fi->fh), buffer, size, offset);
-    return n < 0 ? -errno : int(n);
+    int fd = fi->fh ? int(fi->fh) : PathFd(path, O_WRONLY);
+    if (fd < 0)
+        return -errno;
+    ssize_t n = pwrite(fd, buffer, size, offset);
+    int rc = n < 0 ? -errno : int(n);
+    if (!fi->fh)
+        close(fd);
+    return rc;
 }
 
 int OpStatfs(const char *, struct statvfs *st) { return fstatvfs(g_driveFd, st) == 0 ? 0 : -errno; }
 
 int OpRelease(const char *, fuse_file_info *fi)
 {
-    close(int(fi->fh));
+    if (fi->fh)
+        close(int(fi->fh));
     return 0;
 }
 
-int OpFsync(const char *, int dataOnly, fuse_file_info *fi)
+int OpFsync(const char *path, int dataOnly, fuse_file_info *fi)
 {
-    int rc = dataOnly ? fdatasync(int(fi->fh)) : fsync(int(fi->fh));
-    return rc == 0 ? 0 : -errno;
+    int fd = fi->fh ? int(fi->fh) : PathFd(path, O_RDONLY);
+    if (fd < 0)
+        return -errno;
+    int rc = (dataOnly ? fdatasync(fd) : fsync(fd)) == 0 ? 0 : -errno;
+    if (!fi->fh)
+        close(fd);
+    return rc;
 }
 
 int OpAccess(const char *path, int mask)
@@ -529,7 +592,7 @@ int OpAccess(const char *path, int mask)
 
 int OpUtimens(const char *path, const struct timespec tv[2], fuse_file_info *fi)
 {
-    if (fi)
+    if (fi && fi->fh)
         return futimens(int(fi->fh), tv) == 0 ? 0 : -errno;
     Place p = Locate(path, false);
     FAIL_IF(utimensat(p.dir, p.path.c_str(), tv, AT_SYMLINK_NOFOLLOW));
@@ -576,8 +639,11 @@ int OpReaddir(const char *path, void *buffer, fuse_fill_dir_t fill, off_t, fuse_
     return 0;
 }
 
-void *OpInit(fuse_conn_info *, fuse_config *config)
+void *OpInit(fuse_conn_info *conn, fuse_config *config)
 {
+    // Without opens, a truncating open must reach this program as a change
+    // of size.
+    conn->want &= ~FUSE_CAP_ATOMIC_O_TRUNC;
     // A name not there yet must reach this program at every lookup: that
     // is where the decision for its creation is made. A name found may be
     // kept by the kernel for a second: the first lookup of it by a program
@@ -630,6 +696,9 @@ int main(int argc, char **argv)
     signal(SIGPIPE, SIG_IGN);
     for (int fd = 4; fd < 1024; ++fd)
         close(fd);
+    // A handle of 0 means "no descriptor": 0 is never one of ours.
+    if (fcntl(0, F_GETFD) < 0)
+        open("/dev/null", O_RDONLY);
 
     // What an earlier run may have left.
     Repoint(g_settings.mount, g_settings.original);

@@ -278,6 +278,17 @@ TEST(Interpose, CmdGetsRedirectedCopiesAndCIsBackWhenTheProgramIsKilled)
     EXPECT_EQ(Cmd(line), "overwritten");
     wsprintfW(line, L"type \"%s\\moved.txt\"", app);
     EXPECT_EQ(Cmd(line), "moving");
+    // Names written in another case reach the same files: the redirected
+    // copy under the rule folder, the real file beside it.
+    WCHAR upperApp[MAX_PATH], upperOther[MAX_PATH];
+    lstrcpyW(upperApp, app);
+    lstrcpyW(upperOther, other);
+    CharUpperW(upperApp);
+    CharUpperW(upperOther);
+    wsprintfW(line, L"type \"%s\\KEEP.TXT\"", upperApp);
+    EXPECT_EQ(Cmd(line), "overwritten");
+    wsprintfW(line, L"type \"%s\\Plain.Txt\"", upperOther);
+    EXPECT_EQ(Cmd(line), "real plain");
     wsprintfW(line, L"dir /b /on \"%s\"", app);
     EXPECT_EQ(Cmd(line), "keep.txt\r\nmoved.txt\r\nnew.txt");
 
