@@ -286,6 +286,6 @@ TEST_F(RedirectSession, CmdWritesNotepadTabsToTheVirtualDiskAndTheRealFolderStay
         LogOff();
     }
     Counts now;
-    WaitUntil([&] { return (now = CountsOf(prog.pid)) == baseline; }, 10000);
+    WaitFor([&] { return (now = CountsOf(prog.pid)) == baseline; }, 10000);
     EXPECT_EQ(Text(now), Text(baseline));
 }
