@@ -408,7 +408,28 @@ TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
 
 // Runs in the child process of KilledSessionLosesNothing: enters privacy
 // mode, or only moves the locations (VGSW_KILLAT=folders: killed before the
-// marker is written), and is killed without leaving it.
+// marker is written), and is killed without leaving it. With
+// VGSW_KILLAT=entering or leaving it is killed while the registry items
+// move: as soon as the item "v20" has changed.
+namespace {
+DWORD WINAPI KillWhenItemMoved(LPVOID)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgSwitchApp", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 1;
+    BYTE first[256] = {0}, now[256];
+    DWORD firstSize = sizeof first;
+    RegQueryValueExW(key, L"v20", nullptr, nullptr, first, &firstSize);
+    for (;;) {
+        DWORD size = sizeof now;
+        memset(now, 0, sizeof now);
+        if (RegQueryValueExW(key, L"v20", nullptr, nullptr, now, &size) == ERROR_SUCCESS &&
+            (size != firstSize || memcmp(now, first, size) != 0))
+            TerminateProcess(GetCurrentProcess(), 9);
+    }
+}
+}  // namespace
+
 TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
 {
     WCHAR db[MAX_PATH], killAt[32] = {0};
@@ -426,7 +447,14 @@ TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
         RedirectUserShellFolders(L'V');
         RedirectShellFolders(L'V');
         RedirectAppProfiles(L'V');
+    } else if (lstrcmpW(killAt, L"leaving") == 0) {
+        // A start in privacy mode on W:, then a logoff.
+        ResumePrivacyEnvironment(L'W');
+        CloseHandle(CreateThread(nullptr, 0, KillWhenItemMoved, nullptr, 0, nullptr));
+        LeavePrivacyEnvironment();
     } else {
+        if (lstrcmpW(killAt, L"entering") == 0)
+            CloseHandle(CreateThread(nullptr, 0, KillWhenItemMoved, nullptr, 0, nullptr));
         EnterPrivacyEnvironment(L'V');
     }
     TerminateProcess(GetCurrentProcess(), 9);
@@ -498,6 +526,22 @@ NormalEnvironment Capture(const WCHAR *settingsFile)
     return e;
 }
 
+// Values enough that the item loop lasts while a child is killed in it.
+const int kManyValues = 40;
+const WCHAR *ManyName(int i)
+{
+    static WCHAR names[kManyValues][8];
+    wsprintfW(names[i], L"v%d", i);
+    return names[i];
+}
+std::string ManyRows()
+{
+    std::string rows;
+    for (int i = 0; i < kManyValues; ++i)
+        rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','v" + std::to_string(i) + "',1);";
+    return rows;
+}
+
 // Starts this test program as a child that runs the test above and is
 // killed at the point named; its exit code.
 DWORD RunKilledChild(const WCHAR *db, const WCHAR *killAt)
@@ -535,7 +579,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
     WCHAR db[MAX_PATH];
     work.File(L"child.db", db);
-    ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows).c_str()), SQLITE_OK);
+    ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows + ManyRows()).c_str()), SQLITE_OK);
     const NormalEnvironment before = Capture(appIni);
     // The next starts find the volume on another drive letter (the old one
     // still taken, or another device on it after a reboot).
@@ -547,7 +591,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'V'));
     // The fresh start logs in on W: and then logs off.
-    ASSERT_TRUE(LoadTestTables());
+    ASSERT_TRUE(LoadTables(work, (kRows + ManyRows()).c_str()));
     EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'W'));
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop")), OnDrive(userSeed[2], 'W'));
@@ -583,6 +627,53 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
     EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"W:\\after-restart.txt"));
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+
+    // Killed while the registry items move into privacy mode: some moved,
+    // some not. The next start goes on with the ones left, and its logoff
+    // gives back the whole key of normal mode.
+    for (int i = 0; i < kManyValues; ++i)
+        WriteValue(HKEY_CURRENT_USER, kApp, ManyName(i), Text(REG_SZ, ManyName(i)));
+    const auto normalApp = WholeKey(HKEY_CURRENT_USER, kApp), normalMru = WholeKey(HKEY_CURRENT_USER, kAppMru);
+    ASSERT_EQ(RunKilledChild(db, L"entering"), 9u);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1))), Utf8(ManyName(kManyValues - 1)))
+        << "the child was killed after the last item moved";
+    std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'W'); });
+    EXPECT_TRUE(boxes.empty());
+    for (int i = 0; i < kManyValues; ++i)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(i)).data, "") << "no privacy-mode contents yet";
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
+    // Privacy-mode work, then the logoff.
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"W:\\private-2.txt"));
+    WriteValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1), Text(REG_SZ, L"private-last"));
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"p", Text(REG_SZ, L"private-mru"));
+    const auto privateApp = WholeKey(HKEY_CURRENT_USER, kApp), privateMru = WholeKey(HKEY_CURRENT_USER, kAppMru);
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp) << "normal mode after a kill while entering";
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == normalMru);
+    EXPECT_EQ(Differences(before, Capture(appIni)), "");
+
+    // Killed while the items move back (a start in privacy mode, then its
+    // logoff): the next logoff goes on with the items left; both modes keep
+    // their whole keys.
+    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'W'); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == privateApp) << "privacy mode after a kill while entering";
+    ASSERT_EQ(RunKilledChild(db, L"leaving"), 9u);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1)).data,
+              Text(REG_SZ, L"private-last").data)
+        << "the child was killed after the last item moved";
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp) << "normal mode after a kill while leaving";
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == normalMru);
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == privateApp) << "privacy mode after a kill while leaving";
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == privateMru);
+    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp);
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\unswitched"), 0)
+        << "every item finished";
 }
 
 namespace {
