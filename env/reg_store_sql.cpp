@@ -2,7 +2,7 @@
 // value names are bound as parameters (an apostrophe in a name is stored
 // like any other character); rows are told apart by root, key path and
 // value name.
-#include "env/reg_store.h"
+#include "env/reg_store_sql.h"
 
 #include <sqlite3.h>
 #include <stdlib.h>

@@ -12,7 +12,8 @@
 #include "Mount/resource.h"
 #include "env/item_journal.h"
 #include "env/mode_marker.h"
-#include "env/reg_store.h"
+#include "env/staging_keys.h"
+#include "env/trace_db.h"
 #include "redirect/redirect_rules.h"
 
 HWND g_hConvertingDlg;

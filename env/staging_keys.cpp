@@ -1,6 +1,8 @@
 // The two staging keys through which whole registry keys change mode, and
 // the swap of each listed registry item.
-#include "env/reg_store.h"
+#include "env/staging_keys.h"
+#include "env/hive_restore.h"
+#include "env/reg_store_sql.h"
 
 #include <shlwapi.h>
 #include <stdlib.h>
