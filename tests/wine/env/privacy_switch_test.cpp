@@ -94,6 +94,20 @@ std::u16string U16(const char *ascii)
 
 std::string Bytes(const WCHAR *text) { return Text(REG_SZ, text).data; }
 
+// The boxes of a switch step. The filter thread's warning that no filter
+// could be loaded (none here) comes whenever that thread gets to it, and is
+// titled when it comes while a step below sets the title: not the switch's.
+template <typename Step>
+std::vector<Box> SwitchBoxes(Step step)
+{
+    const std::u16string filterWarning(reinterpret_cast<const char16_t *>(GetString("WARNING360")));
+    std::vector<Box> boxes;
+    for (const Box &b : RunAnswering(step))
+        if (b.text != filterWarning)
+            boxes.push_back(b);
+    return boxes;
+}
+
 // Two applications: VgSwitchApp installed with a settings file, a whole key
 // and values; the other one not installed (its detection key is absent) with
 // the same kinds of items.
@@ -338,9 +352,27 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\current\r\n"));
     ASSERT_TRUE(WriteText(appBackup, "[paths]\r\ncache=C:\\before-first-switch\r\n"));
 
-    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    // A registry item that cannot be copied: a sub-key that is a link to a
+    // key that does not exist.
+    HKEY link;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Closed", 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                              &link, nullptr),
+              0);
+    static const WCHAR target[] = L"\\Registry\\Machine\\Software\\VgNoSuchKey";
+    ASSERT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE *>(target),
+                             sizeof(target) - sizeof(WCHAR)),
+              0);
+    RegCloseKey(link);
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
+
+    boxes = SwitchBoxes([] { EnterPrivacyEnvironment(L'V'); });
     // One box each for the missing and the too long value; the others moved.
-    ASSERT_EQ(boxes.size(), 2u);
+    // The item that cannot be copied stays where it is, and its registry
+    // error shows above the Converting dialog, which owns it.
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(Utf8(reinterpret_cast<const WCHAR *>(boxes[2].ownerTitle.c_str())), Utf8(GetString("IDD_MOUNT_DLG")));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
@@ -357,6 +389,16 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "x");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+
+    typedef LONG(WINAPI * NtDeleteKeyFn)(HANDLE);
+    NtDeleteKeyFn ntDeleteKey =
+        reinterpret_cast<NtDeleteKeyFn>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey"));
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Closed", REG_OPTION_OPEN_LINK, DELETE,
+                      &link) == 0) {
+        ntDeleteKey(link);
+        RegCloseKey(link);
+    }
 }
 
 TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
@@ -638,7 +680,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     ASSERT_EQ(RunKilledChild(db, L"entering"), 9u);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1))), Utf8(ManyName(kManyValues - 1)))
         << "the child was killed after the last item moved";
-    std::vector<Box> boxes = RunAnswering([] { EnterPrivacyEnvironment(L'W'); });
+    std::vector<Box> boxes = SwitchBoxes([] { EnterPrivacyEnvironment(L'W'); });
     EXPECT_TRUE(boxes.empty());
     for (int i = 0; i < kManyValues; ++i)
         EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(i)).data, "") << "no privacy-mode contents yet";
@@ -648,7 +690,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     WriteValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1), Text(REG_SZ, L"private-last"));
     WriteValue(HKEY_CURRENT_USER, kAppMru, L"p", Text(REG_SZ, L"private-mru"));
     const auto privateApp = WholeKey(HKEY_CURRENT_USER, kApp), privateMru = WholeKey(HKEY_CURRENT_USER, kAppMru);
-    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp) << "normal mode after a kill while entering";
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == normalMru);
     EXPECT_EQ(Differences(before, Capture(appIni)), "");
@@ -656,7 +698,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     // Killed while the items move back (a start in privacy mode, then its
     // logoff): the next logoff goes on with the items left; both modes keep
     // their whole keys.
-    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'W'); });
+    boxes = SwitchBoxes([] { EnterPrivacyEnvironment(L'W'); });
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == privateApp) << "privacy mode after a kill while entering";
     ASSERT_EQ(RunKilledChild(db, L"leaving"), 9u);
@@ -664,14 +706,14 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
               Text(REG_SZ, L"private-last").data)
         << "the child was killed after the last item moved";
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
-    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp) << "normal mode after a kill while leaving";
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == normalMru);
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
-    EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_TRUE(SwitchBoxes([] { EnterPrivacyEnvironment(L'W'); }).empty());
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == privateApp) << "privacy mode after a kill while leaving";
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == privateMru);
-    EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
     EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp);
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\unswitched"), 0)
         << "every item finished";
@@ -865,20 +907,6 @@ TEST_F(PrivacySwitch, UnwritableSwitchDatabaseLosesNothing)
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
     EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
-}
-
-// The boxes of a switch step. The filter thread's warning that no filter
-// could be loaded (none here) comes whenever that thread gets to it, and is
-// titled when it comes while a step below sets the title: not the switch's.
-template <typename Step>
-std::vector<Box> SwitchBoxes(Step step)
-{
-    const std::u16string filterWarning(reinterpret_cast<const char16_t *>(GetString("WARNING360")));
-    std::vector<Box> boxes;
-    for (const Box &b : RunAnswering(step))
-        if (b.text != filterWarning)
-            boxes.push_back(b);
-    return boxes;
 }
 
 TEST_F(PrivacySwitch, VanishedDriveGivesBackWhatLivesOutsideIt)

@@ -117,6 +117,7 @@ struct Box {
     char icon;  // 'W', 'E', 'I', '?' or 0
     bool yesNo;
     int defaultId;
+    std::u16string ownerTitle;  // the title of the window that owns it
 };
 
 inline BOOL CALLBACK FindIcon(HWND child, LPARAM param)
@@ -146,6 +147,11 @@ inline Box Inspect(HWND box)
         HWND button = GetDlgItem(box, id);
         if (button && (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
             b.defaultId = id;
+    }
+    if (HWND owner = GetWindow(box, GW_OWNER)) {
+        WCHAR title[256] = {};
+        InternalGetWindowText(owner, title, 256);
+        b.ownerTitle = Text(title);
     }
     return b;
 }
