@@ -175,3 +175,15 @@ int Logoff(HWND owner, BOOL force, BOOL interactive, int attempts, DWORD delayMs
     StartTrayIconThread(ShowNormalTrayIcon, owner ? owner : g_hMainWnd);
     return status;
 }
+
+int UserLogoff(HWND owner)
+{
+    // The dismount is tried without force first (its retries give the
+    // drive's Explorer windows time to close). When a program still has a
+    // file open on the drive the user is asked whether to force it: a
+    // forced dismount takes the file away from that program, and what it
+    // had not written yet is lost. "No" keeps the volume mounted (the
+    // environment is back in normal mode already) and the next logoff tries
+    // again.
+    return Logoff(owner, FALSE, TRUE, 10, 50);
+}

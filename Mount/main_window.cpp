@@ -117,7 +117,7 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         if (AnyVolumeMounted()) {
             if (!CloseTracedApplications(hwnd, 1))
                 return 0;
-            Logoff(hwnd, TRUE, TRUE, 10, 50);
+            UserLogoff(hwnd);
         }
         RemoveTrayIcon(hwnd);
         PostQuitMessage(0);
@@ -130,8 +130,14 @@ static LRESULT OnCommand(HWND hwnd, WPARAM wParam, LPARAM lParam)
         ShowCleanTraceDialog();
         return 0;
     case IDM_LOGOFF:
-        if (AnyVolumeMounted() && CloseTracedApplications(hwnd, lParam == 1 ? 0 : 1))
-            Logoff(hwnd, TRUE, TRUE, 10, 50);
+        // lParam 1: the filter could not be loaded; the logoff neither asks
+        // nor waits for anyone.
+        if (AnyVolumeMounted() && CloseTracedApplications(hwnd, lParam == 1 ? 0 : 1)) {
+            if (lParam == 1)
+                Logoff(hwnd, TRUE, TRUE, 10, 50);
+            else
+                UserLogoff(hwnd);
+        }
         return 0;
     case IDM_LOGIN:
         if (!AnyVolumeMounted())

@@ -8,7 +8,7 @@
 
 #include "clean/app_list.h"
 #include "clean/handle_closer.h"
-#include "env/reg_store.h"
+#include "env/reg_trace_walk.h"
 #include "env/trace_db.h"
 #include "redirect/redirect_rules.h"
 

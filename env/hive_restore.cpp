@@ -1,5 +1,5 @@
 // Bringing a saved hive file back into a key.
-#include "env/reg_store.h"
+#include "env/hive_restore.h"
 
 #include <shlwapi.h>
 

@@ -2,7 +2,7 @@
 // written through the platform-neutral row code (env/reg_rows.cpp) with the
 // Windows code pages for the names, and the hive files they come from and
 // go to.
-#include "env/reg_store.h"
+#include "env/reg_store_sql.h"
 
 #include <stdlib.h>
 

@@ -1,5 +1,5 @@
 // Counting and deleting the registry traces of an item, for the cleaning.
-#include "env/reg_store.h"
+#include "env/reg_trace_walk.h"
 
 #include <stdlib.h>
 

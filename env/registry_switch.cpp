@@ -10,8 +10,10 @@
 #include "Mount/msgbox.h"
 #include "common/token_privileges.h"
 #include "Mount/resource.h"
+#include "env/item_journal.h"
 #include "env/mode_marker.h"
-#include "env/reg_store.h"
+#include "env/staging_keys.h"
+#include "env/trace_db.h"
 #include "redirect/redirect_rules.h"
 
 HWND g_hConvertingDlg;
@@ -113,34 +115,117 @@ static void EndSwitch(void)
     CloseSwitchDatabase();
 }
 
-// Stores the leaving staging key of a switch that did not store it, so that
-// nothing of it is lost before the next switch starts from clean staging
-// keys. ERROR_SUCCESS when there was none or it is stored now.
-static LONG StoreUnstoredSwitch(const WCHAR *hive)
+// Stores the leaving staging key of a switch that did not store it (its
+// mode, or 0 when there was none), so that nothing of it is lost before the
+// switch goes on from staging keys loaded afresh.
+static LONG StoreUnstoredSwitch(const WCHAR *hive, DWORD *unstored)
 {
-    DWORD unstored = ReadUnstoredSwitch();
-    if (!unstored)
+    *unstored = ReadUnstoredSwitch();
+    if (!*unstored)
         return ERROR_SUCCESS;
     // A staging key that holds nothing (gone, or never filled) must not
     // replace what the database holds.
-    if (StagingKeyHoldsData(static_cast<int>(unstored))) {
-        LONG rc = StoreStagingKey(static_cast<int>(unstored), hive);
+    if (StagingKeyHoldsData(static_cast<int>(*unstored))) {
+        LONG rc = StoreStagingKey(static_cast<int>(*unstored), hive);
         if (rc != ERROR_SUCCESS)
             return rc;
     }
-    LONG rc = WriteUnstoredSwitch(0);
-    if (rc != ERROR_SUCCESS)
-        return rc;
     DeleteStagingKeys();
     OpenStagingKeys();
     return ERROR_SUCCESS;
 }
 
+// The end of a switch that stopped before its items moved: the stored
+// contents stay in the database. The staging keys go unless they wait to be
+// stored (keep).
+static int AbandonSwitch(LONG rc, bool keep)
+{
+    if (keep)
+        CloseStagingKeys();
+    else
+        DeleteStagingKeys();
+    EndSwitch();
+    ShowRegistryError(rc);
+    return 0;
+}
+
+// One run of the item loop in this mode. A fresh switch first notes every
+// item it will move; a switch that was cut off (fresh false) goes on with
+// the items its notes still name. Then the record of the unstored switch,
+// the marker (entering), the items, the store of the leaving staging key,
+// the marker (leaving). 0 after a failure that was shown.
+static int RunSwitch(int mode, bool fresh, HWND owner, const WCHAR *hive)
+{
+    LONG rc = RestoreStagingKey(mode, hive);
+    if (rc == ERROR_SUCCESS)
+        rc = PreloadLeavingStagingKey(mode, hive);
+    // Until the record below is written, a cut-off switch is a fresh one
+    // again for whoever runs next: the notes go first.
+    if (rc == ERROR_SUCCESS && fresh)
+        rc = NoteItemsToMove(mode);
+    // The leaving contents were stored before this run loaded them.
+    if (rc != ERROR_SUCCESS)
+        return AbandonSwitch(rc, false);
+    // From here the leaving staging key holds the only copy of what moves
+    // until it is stored, and the notes say which items moved.
+    rc = WriteUnstoredSwitch(static_cast<DWORD>(mode));
+    if (rc == ERROR_SUCCESS && mode == 1)
+        rc = WriteModeMarker(L"inPrivate");
+    if (rc != ERROR_SUCCESS) {
+        // A fresh switch has moved nothing (its notes say so) and goes back
+        // to where it started; one that goes on stays cut off.
+        bool keep = true;
+        if (fresh) {
+            if (mode == 1)
+                WriteModeMarker(L"inpublic");
+            keep = WriteUnstoredSwitch(0) != ERROR_SUCCESS;
+        }
+        return AbandonSwitch(rc, keep);
+    }
+
+    ShowConvertingDialog(owner, g_regItemCount);
+    for (INT32 i = 0; i < g_regItemCount; ++i) {
+        if (SwapRegistryItem(g_regItems[i], mode)) {
+            OutputDebugStringW(L".");
+            ShowConvertingProgress(i);
+        }
+    }
+    CloseConvertingDialog();
+
+    int done = 1;
+    // The staging keys go only once the record of the unstored switch is
+    // gone: until then the next switch stores them again.
+    if ((rc = StoreStagingKey(mode, hive)) == ERROR_SUCCESS && (rc = WriteUnstoredSwitch(0)) == ERROR_SUCCESS) {
+        DeleteStagingKeys();
+        OpenStagingKeys();
+    } else {
+        // The staging keys and the hive stay; the next switch stores them.
+        CloseStagingKeys();
+        ShowRegistryError(rc);
+        done = 0;
+    }
+    if (mode == 2) {
+        if ((rc = WriteModeMarker(L"inpublic")) != ERROR_SUCCESS) {
+            ShowRegistryError(rc);
+            done = 0;
+        }
+        EmptyClipboardContents();
+    }
+    if (!done)
+        EndSwitch();
+    return done;
+}
+
+// True when the marker says the items are in the state this mode switches
+// to already.
+static bool SwitchedAlready(int mode) { return (ReadModeMarkerIsPrivate() != 0) == (mode == 1); }
+
 int SwitchRegistryState(int mode, HWND owner)
 {
     // Each direction runs once: entering only from normal mode, leaving only
-    // from privacy mode, however often the session flows ask.
-    if ((ReadModeMarkerIsPrivate() != 0) != (mode == 2))
+    // from privacy mode, however often the session flows ask. A switch that
+    // was cut off is finished first, whichever direction is asked.
+    if (!ReadUnstoredSwitch() && SwitchedAlready(mode))
         return 1;
 
     SetPrivilege(L"SeRestorePrivilege", TRUE);
@@ -173,65 +258,20 @@ int SwitchRegistryState(int mode, HWND owner)
         return 0;
     }
     // A store that failed before keeps its staging key until it succeeds;
-    // until then no switch starts.
-    LONG rc = StoreUnstoredSwitch(hive);
-    if (rc == ERROR_SUCCESS)
-        rc = RestoreStagingKey(mode, hive);
-    if (rc == ERROR_SUCCESS)
-        rc = PreloadLeavingStagingKey(mode, hive);
-    if (rc != ERROR_SUCCESS) {
-        // The stored contents stay in the database; nothing has moved.
-        if (!ReadUnstoredSwitch())
-            DeleteStagingKeys();
-        else
-            CloseStagingKeys();
-        EndSwitch();
-        ShowRegistryError(rc);
-        return 0;
-    }
-    // From here the leaving staging key holds the only copy of what moves
-    // until it is stored.
-    if (mode == 1)
-        rc = WriteModeMarker(L"inPrivate");
-    if (rc == ERROR_SUCCESS)
-        rc = WriteUnstoredSwitch(static_cast<DWORD>(mode));
-    if (rc != ERROR_SUCCESS) {
-        if (mode == 1)
-            WriteModeMarker(L"inpublic");
-        DeleteStagingKeys();
-        EndSwitch();
-        ShowRegistryError(rc);
-        return 0;
-    }
-
-    ShowConvertingDialog(owner, g_regItemCount);
-    for (INT32 i = 0; i < g_regItemCount; ++i) {
-        if (SwapRegistryItem(g_regItems[i], mode)) {
-            OutputDebugStringW(L".");
-            ShowConvertingProgress(i);
-        }
-    }
-    CloseConvertingDialog();
-
+    // until then no switch starts. A switch cut off in its item loop goes
+    // on where it stopped.
+    DWORD unstored = 0;
+    LONG rc = StoreUnstoredSwitch(hive, &unstored);
+    if (rc != ERROR_SUCCESS)
+        return AbandonSwitch(rc, true);
     int done = 1;
-    // The staging keys go only once the record of the unstored switch is
-    // gone: until then the next switch stores them again.
-    if ((rc = StoreStagingKey(mode, hive)) == ERROR_SUCCESS && (rc = WriteUnstoredSwitch(0)) == ERROR_SUCCESS) {
-        DeleteStagingKeys();
-    } else {
-        // The staging keys and the hive stay; the next switch stores them.
-        CloseStagingKeys();
-        ShowRegistryError(rc);
-        done = 0;
-    }
+    if (unstored)
+        done = RunSwitch(static_cast<int>(unstored), false, owner, hive);
+    if (done && !SwitchedAlready(mode))
+        done = RunSwitch(mode, true, owner, hive);
+    if (!done)
+        return 0;  // ended and shown by the run
+    DeleteStagingKeys();
     EndSwitch();
-
-    if (mode == 2) {
-        if ((rc = WriteModeMarker(L"inpublic")) != ERROR_SUCCESS) {
-            ShowRegistryError(rc);
-            done = 0;
-        }
-        EmptyClipboardContents();
-    }
-    return done;
+    return 1;
 }

@@ -1,62 +1,19 @@
 // The two staging keys through which whole registry keys change mode, and
 // the swap of each listed registry item.
-#include "env/reg_store.h"
+#include "env/staging_keys.h"
+#include "env/hive_restore.h"
+#include "env/reg_store_sql.h"
 
 #include <shlwapi.h>
 #include <stdlib.h>
 
 #include "Mount/msgbox.h"
+#include "env/item_journal.h"
 
 static const WCHAR kPublicStaging[] = L"Software\\Tessaline\\Veilguard\\public";
 static const WCHAR kPrivateStaging[] = L"Software\\Tessaline\\Veilguard\\private";
 
 static HKEY s_publicKey, s_privateKey;
-
-// Items a switch could not move keep the leaving mode's contents: the next
-// switch back must not take those for the other mode's. They are listed
-// under the program's key until then.
-static const WCHAR kUnswitched[] = L"Software\\Tessaline\\Veilguard\\unswitched";
-
-static bool UnswitchedName(const AppRegEntry *entry, WCHAR *name, int size)
-{
-    if (lstrlenW(entry->subkey) + (entry->item ? lstrlenW(entry->item) : 0) + 16 > size)
-        return false;
-    wsprintfW(name, L"%lu|%s|%s", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(entry->root) & 0xFFFFFFFFu),
-              entry->subkey, entry->item ? entry->item : L"");
-    return true;
-}
-
-static void NoteUnswitchedItem(const AppRegEntry *entry, int mode)
-{
-    WCHAR name[2048];
-    HKEY key;
-    if (!UnswitchedName(entry, name, 2048) ||
-        RegCreateKeyExW(HKEY_CURRENT_USER, kUnswitched, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-            ERROR_SUCCESS)
-        return;
-    DWORD value = static_cast<DWORD>(mode);
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), sizeof(value));
-    RegCloseKey(key);
-}
-
-// True (and the note is dropped) when the switch of the other mode left the
-// item where it was: it holds this switch's arriving contents already.
-static bool TakeUnswitchedItem(const AppRegEntry *entry, int mode)
-{
-    WCHAR name[2048];
-    HKEY key;
-    if (!UnswitchedName(entry, name, 2048) ||
-        RegOpenKeyExW(HKEY_CURRENT_USER, kUnswitched, 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS)
-        return false;
-    DWORD value = 0, bytes = sizeof(value);
-    bool left = RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE *>(&value), &bytes) ==
-                    ERROR_SUCCESS &&
-                value == static_cast<DWORD>(3 - mode);
-    if (left)
-        RegDeleteValueW(key, name);
-    RegCloseKey(key);
-    return left;
-}
 
 // The staging key of the mode being left and of the one arriving.
 static const WCHAR *LeavingStaging(int mode) { return mode == 1 ? kPublicStaging : kPrivateStaging; }
@@ -180,14 +137,17 @@ void DeleteStagingKeys(void)
 }
 
 // Reads a value into a buffer that starts at 8192 bytes and grows by 4096
-// while the registry asks for more. Null when the value cannot be read.
-static BYTE *ReadGrowing(HKEY key, const WCHAR *name, DWORD *type, DWORD *size)
+// while the registry asks for more. Null when the value cannot be read
+// (*error says why).
+static BYTE *ReadGrowing(HKEY key, const WCHAR *name, DWORD *type, DWORD *size, LONG *error)
 {
     DWORD capacity = 8192;
     for (;;) {
         BYTE *buffer = static_cast<BYTE *>(calloc(capacity, 1));
-        if (!buffer)
+        if (!buffer) {
+            *error = ERROR_NOT_ENOUGH_MEMORY;
             return nullptr;
+        }
         DWORD bytes = capacity;
         LONG rc = RegQueryValueExW(key, name, nullptr, type, buffer, &bytes);
         if (rc == ERROR_SUCCESS) {
@@ -195,41 +155,63 @@ static BYTE *ReadGrowing(HKEY key, const WCHAR *name, DWORD *type, DWORD *size)
             return buffer;
         }
         free(buffer);
-        if (rc != ERROR_MORE_DATA)
+        if (rc != ERROR_MORE_DATA) {
+            *error = rc;
             return nullptr;
+        }
         capacity += 4096;
     }
 }
 
-static int SwapValue(const AppRegEntry *entry, int mode)
+// The journal says what is left to do: an unmoved item first makes its
+// leaving contents safe, an item moved out only receives its arriving ones.
+// The note goes when the item is done (or holds nothing to move); after a
+// failure it stays as it is.
+static int SwapValue(const AppRegEntry *entry, int mode, bool movedOut)
 {
     HKEY key;
-    if (RegOpenKeyExW(entry->root, entry->subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    LONG rc = RegOpenKeyExW(entry->root, entry->subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key);
+    if (rc != ERROR_SUCCESS) {
+        if (rc == ERROR_FILE_NOT_FOUND)
+            WriteItemNote(entry, kItemDone);
         return 0;
+    }
     DWORD type = 0, size = 0;
-    BYTE *current = ReadGrowing(key, entry->item, &type, &size);
-    if (!current) {  // the value does not exist: it is not created
+    BYTE *current = ReadGrowing(key, entry->item, &type, &size, &rc);
+    if (!current) {
+        // A value that does not exist is not created.
         RegCloseKey(key);
+        if (rc == ERROR_FILE_NOT_FOUND)
+            WriteItemNote(entry, kItemDone);
         return 0;
     }
-    // The leaving mode's contents must be safe before they are replaced.
-    bool saved = size == 0 || SaveRegValue(SavingColumn(mode), entry->root, entry->subkey, entry->item, current, size);
+    if (!movedOut) {
+        // The leaving mode's contents must be safe before they are replaced,
+        // and the journal must say so before anything is replaced.
+        bool saved =
+            size == 0 || SaveRegValue(SavingColumn(mode), entry->root, entry->subkey, entry->item, current, size);
+        if (saved && (rc = WriteItemNote(entry, kItemMovedOut + static_cast<DWORD>(mode))) != ERROR_SUCCESS) {
+            ShowRegistryError(rc);
+            saved = false;
+        }
+        if (!saved) {
+            free(current);
+            RegCloseKey(key);
+            return 0;
+        }
+    }
     free(current);
-    if (!saved) {
-        RegCloseKey(key);
-        NoteUnswitchedItem(entry, mode);
-        return 0;
-    }
     DWORD loadedSize = 0;
     BYTE *loaded = LoadRegValue(LoadingColumn(mode), entry->root, entry->subkey, entry->item, &loadedSize);
     // Never saved for the arriving mode: the value stays, emptied.
-    LONG rc = RegSetValueExW(key, entry->item, 0, type, loaded, loaded ? loadedSize : 0);
+    rc = RegSetValueExW(key, entry->item, 0, type, loaded, loaded ? loadedSize : 0);
     free(loaded);
     RegCloseKey(key);
     if (rc != ERROR_SUCCESS) {
         ShowRegistryError(rc);
         return 0;
     }
+    WriteItemNote(entry, kItemDone);
     return 1;
 }
 
@@ -242,47 +224,56 @@ static bool KeyExists(HKEY root, const WCHAR *path)
     return true;
 }
 
-static int SwapKey(const AppRegEntry *entry, int mode)
+static int SwapKey(const AppRegEntry *entry, int mode, bool movedOut)
 {
     WCHAR leaving[1024], arriving[1024];
     if (!StagingPath(LeavingStaging(mode), entry, leaving, 1024) ||
         !StagingPath(ArrivingStaging(mode), entry, arriving, 1024))
         return 0;
 
-    // The leaving staging key starts from the stored hive: the item's copy
-    // there is replaced by what the application has now (nothing, when it
-    // has no key any more).
-    LONG gone = SHDeleteKeyW(HKEY_CURRENT_USER, leaving);
-    if (gone != ERROR_SUCCESS && gone != ERROR_FILE_NOT_FOUND) {
-        NoteUnswitchedItem(entry, mode);
-        ShowRegistryError(gone);
-        return 0;
-    }
-    // The application's current contents go to the leaving staging key; a
-    // key the application has not made has nothing to save.
-    if (KeyExists(entry->root, entry->subkey)) {
-        HKEY saved;
-        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, leaving, 0, nullptr, 0, 0x20007, nullptr, &saved, nullptr);
-        if (rc != ERROR_SUCCESS) {
-            NoteUnswitchedItem(entry, mode);
+    LONG rc;
+    if (!movedOut) {
+        // The leaving staging key starts from the stored hive: the item's
+        // copy there is replaced by what the application has now (nothing,
+        // when it has no key any more).
+        rc = SHDeleteKeyW(HKEY_CURRENT_USER, leaving);
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
             ShowRegistryError(rc);
             return 0;
         }
-        rc = SHCopyKeyW(entry->root, entry->subkey, saved, 0);
-        RegCloseKey(saved);
-        if (rc == ERROR_SUCCESS)
-            rc = SHDeleteKeyW(entry->root, entry->subkey);
-        if (rc != ERROR_SUCCESS) {
-            NoteUnswitchedItem(entry, mode);
+        // The application's current contents go to the leaving staging key;
+        // a key the application has not made has nothing to save.
+        if (KeyExists(entry->root, entry->subkey)) {
+            HKEY saved;
+            rc = RegCreateKeyExW(HKEY_CURRENT_USER, leaving, 0, nullptr, 0, 0x20007, nullptr, &saved, nullptr);
+            if (rc != ERROR_SUCCESS) {
+                ShowRegistryError(rc);
+                return 0;
+            }
+            rc = SHCopyKeyW(entry->root, entry->subkey, saved, 0);
+            RegCloseKey(saved);
+            if (rc != ERROR_SUCCESS) {
+                ShowRegistryError(rc);
+                return 0;
+            }
+        } else if (!KeyExists(HKEY_CURRENT_USER, arriving)) {
+            WriteItemNote(entry, kItemDone);
+            return 1;  // nothing in either mode
+        }
+        if ((rc = WriteItemNote(entry, kItemMovedOut + static_cast<DWORD>(mode))) != ERROR_SUCCESS) {
             ShowRegistryError(rc);
             return 0;
         }
-    } else if (!KeyExists(HKEY_CURRENT_USER, arriving)) {
-        return 1;  // nothing in either mode
     }
 
+    // The application's key gets the arriving contents, and nothing else.
+    rc = SHDeleteKeyW(entry->root, entry->subkey);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+        ShowRegistryError(rc);
+        return 0;
+    }
     HKEY fresh;
-    LONG rc = RegCreateKeyExW(entry->root, entry->subkey, 0, nullptr, 0, 0x20007, nullptr, &fresh, nullptr);
+    rc = RegCreateKeyExW(entry->root, entry->subkey, 0, nullptr, 0, 0x20007, nullptr, &fresh, nullptr);
     if (rc != ERROR_SUCCESS) {
         ShowRegistryError(rc);
         return 0;
@@ -297,12 +288,24 @@ static int SwapKey(const AppRegEntry *entry, int mode)
         }
     }
     RegCloseKey(fresh);
+    WriteItemNote(entry, kItemDone);
     return 1;
 }
 
 int SwapRegistryItem(const AppRegEntry *entry, int mode)
 {
-    if (!entry || entry->aid == 0 || !entry->subkey || !IsAppIdPresent(entry->aid) || TakeUnswitchedItem(entry, mode))
+    if (!IsSwitchedItem(entry))
         return 0;
-    return entry->item ? SwapValue(entry, mode) : SwapKey(entry, mode);
+    DWORD note = ReadItemNote(entry);
+    if (note == kItemUnmoved + static_cast<DWORD>(3 - mode)) {
+        // The other switch left the item where it was: it holds this
+        // switch's arriving contents already.
+        WriteItemNote(entry, kItemDone);
+        return 0;
+    }
+    bool movedOut = note == kItemMovedOut + 1 || note == kItemMovedOut + 2;
+    // No note: this switch moved the item before it was cut off.
+    if (!movedOut && note != kItemUnmoved + static_cast<DWORD>(mode))
+        return 0;
+    return entry->item ? SwapValue(entry, mode, movedOut) : SwapKey(entry, mode, movedOut);
 }

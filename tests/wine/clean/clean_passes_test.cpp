@@ -4,6 +4,8 @@
 // rule does not name).
 #include "clean_support.h"
 
+#include "env/trace_db.h"
+
 #include <shellapi.h>
 #include <shlobj.h>
 #include <limits.h>
@@ -11,7 +13,6 @@
 #include <unistd.h>
 
 #include "clean/handle_closer.h"
-#include "env/reg_store.h"
 #include "../mount/process_support.h"
 
 using namespace clean_test;

@@ -18,7 +18,7 @@
 #include <sqlite3.h>
 
 #include "clean/nt_dir.h"
-#include "env/reg_store.h"
+#include "env/reg_trace_walk.h"
 
 using namespace clean_test;
 

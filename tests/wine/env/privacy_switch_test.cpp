@@ -13,7 +13,8 @@
 #include "Mount/main_window.h"
 #include "env/mode_marker.h"
 #include "env/privacy_env.h"
-#include "env/reg_store.h"
+#include "env/reg_trace_walk.h"
+#include "env/trace_db.h"
 #include "env/sqlite_win32.h"
 #include "redirect/redirect_rules.h"
 #include "switch_test_support.h"
@@ -92,6 +93,20 @@ std::u16string U16(const char *ascii)
 }
 
 std::string Bytes(const WCHAR *text) { return Text(REG_SZ, text).data; }
+
+// The boxes of a switch step. The filter thread's warning that no filter
+// could be loaded (none here) comes whenever that thread gets to it, and is
+// titled when it comes while a step below sets the title: not the switch's.
+template <typename Step>
+std::vector<Box> SwitchBoxes(Step step)
+{
+    const std::u16string filterWarning(reinterpret_cast<const char16_t *>(GetString("WARNING360")));
+    std::vector<Box> boxes;
+    for (const Box &b : RunAnswering(step))
+        if (b.text != filterWarning)
+            boxes.push_back(b);
+    return boxes;
+}
 
 // Two applications: VgSwitchApp installed with a settings file, a whole key
 // and values; the other one not installed (its detection key is absent) with
@@ -337,9 +352,27 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\current\r\n"));
     ASSERT_TRUE(WriteText(appBackup, "[paths]\r\ncache=C:\\before-first-switch\r\n"));
 
-    boxes = RunAnswering([] { EnterPrivacyEnvironment(L'V'); });
+    // A registry item that cannot be copied: a sub-key that is a link to a
+    // key that does not exist.
+    HKEY link;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Closed", 0, nullptr,
+                              REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr,
+                              &link, nullptr),
+              0);
+    static const WCHAR target[] = L"\\Registry\\Machine\\Software\\VgNoSuchKey";
+    ASSERT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE *>(target),
+                             sizeof(target) - sizeof(WCHAR)),
+              0);
+    RegCloseKey(link);
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"normal-1"));
+
+    boxes = SwitchBoxes([] { EnterPrivacyEnvironment(L'V'); });
     // One box each for the missing and the too long value; the others moved.
-    ASSERT_EQ(boxes.size(), 2u);
+    // The item that cannot be copied stays where it is, and its registry
+    // error shows above the Converting dialog, which owns it.
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(Utf8(reinterpret_cast<const WCHAR *>(boxes[2].ownerTitle.c_str())), Utf8(GetString("IDD_MOUNT_DLG")));
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
     for (int i = 0; i < SHELL_FOLDER_COUNT; ++i) {
@@ -356,6 +389,16 @@ TEST_F(PrivacySwitch, FaultsStayLocalAndNothingIsOverwritten)
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Recent"), Text(REG_EXPAND_SZ, longPath));
     EXPECT_FALSE(ReadValue(HKEY_CURRENT_USER, kShellFolders, L"NetHood").exists);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, L"LastFile")), "x");
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
+
+    typedef LONG(WINAPI * NtDeleteKeyFn)(HANDLE);
+    NtDeleteKeyFn ntDeleteKey =
+        reinterpret_cast<NtDeleteKeyFn>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey"));
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Closed", REG_OPTION_OPEN_LINK, DELETE,
+                      &link) == 0) {
+        ntDeleteKey(link);
+        RegCloseKey(link);
+    }
 }
 
 TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
@@ -408,7 +451,28 @@ TEST(RegTraceWalk, CountsAndDeletesWhatItCanOpen)
 
 // Runs in the child process of KilledSessionLosesNothing: enters privacy
 // mode, or only moves the locations (VGSW_KILLAT=folders: killed before the
-// marker is written), and is killed without leaving it.
+// marker is written), and is killed without leaving it. With
+// VGSW_KILLAT=entering or leaving it is killed while the registry items
+// move: as soon as the item "v20" has changed.
+namespace {
+DWORD WINAPI KillWhenItemMoved(LPVOID)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\VgSwitchApp", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return 1;
+    BYTE first[256] = {0}, now[256];
+    DWORD firstSize = sizeof first;
+    RegQueryValueExW(key, L"v20", nullptr, nullptr, first, &firstSize);
+    for (;;) {
+        DWORD size = sizeof now;
+        memset(now, 0, sizeof now);
+        if (RegQueryValueExW(key, L"v20", nullptr, nullptr, now, &size) == ERROR_SUCCESS &&
+            (size != firstSize || memcmp(now, first, size) != 0))
+            TerminateProcess(GetCurrentProcess(), 9);
+    }
+}
+}  // namespace
+
 TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
 {
     WCHAR db[MAX_PATH], killAt[32] = {0};
@@ -426,7 +490,14 @@ TEST(PrivacySwitchChild, DISABLED_EnterThenKilled)
         RedirectUserShellFolders(L'V');
         RedirectShellFolders(L'V');
         RedirectAppProfiles(L'V');
+    } else if (lstrcmpW(killAt, L"leaving") == 0) {
+        // A start in privacy mode on W:, then a logoff.
+        ResumePrivacyEnvironment(L'W');
+        CloseHandle(CreateThread(nullptr, 0, KillWhenItemMoved, nullptr, 0, nullptr));
+        LeavePrivacyEnvironment();
     } else {
+        if (lstrcmpW(killAt, L"entering") == 0)
+            CloseHandle(CreateThread(nullptr, 0, KillWhenItemMoved, nullptr, 0, nullptr));
         EnterPrivacyEnvironment(L'V');
     }
     TerminateProcess(GetCurrentProcess(), 9);
@@ -498,6 +569,22 @@ NormalEnvironment Capture(const WCHAR *settingsFile)
     return e;
 }
 
+// Values enough that the item loop lasts while a child is killed in it.
+const int kManyValues = 40;
+const WCHAR *ManyName(int i)
+{
+    static WCHAR names[kManyValues][8];
+    wsprintfW(names[i], L"v%d", i);
+    return names[i];
+}
+std::string ManyRows()
+{
+    std::string rows;
+    for (int i = 0; i < kManyValues; ++i)
+        rows += "insert into appregs values ('HKEY_CURRENT_USER','Software\\VgSwitchApp','v" + std::to_string(i) + "',1);";
+    return rows;
+}
+
 // Starts this test program as a child that runs the test above and is
 // killed at the point named; its exit code.
 DWORD RunKilledChild(const WCHAR *db, const WCHAR *killAt)
@@ -535,7 +622,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     ASSERT_TRUE(WriteText(appIni, "[paths]\r\ncache=C:\\real\\cache\r\n"));
     WCHAR db[MAX_PATH];
     work.File(L"child.db", db);
-    ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows).c_str()), SQLITE_OK);
+    ASSERT_EQ(MakeDatabase(db, (std::string(TraceSchemaSql()) + kRows + ManyRows()).c_str()), SQLITE_OK);
     const NormalEnvironment before = Capture(appIni);
     // The next starts find the volume on another drive letter (the old one
     // still taken, or another device on it after a reboot).
@@ -547,7 +634,7 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'V'));
     // The fresh start logs in on W: and then logs off.
-    ASSERT_TRUE(LoadTestTables());
+    ASSERT_TRUE(LoadTables(work, (kRows + ManyRows()).c_str()));
     EXPECT_TRUE(RunAnswering([] { EnterPrivacyEnvironment(L'W'); }).empty());
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, L"Environment", L"TEMP")), OnDrive(L"%USERPROFILE%\\VgTemp", 'W'));
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kUserShellFolders, L"Desktop")), OnDrive(userSeed[2], 'W'));
@@ -583,6 +670,53 @@ TEST_F(PrivacySwitch, KilledSessionLosesNothing)
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
     EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"W:\\after-restart.txt"));
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+
+    // Killed while the registry items move into privacy mode: some moved,
+    // some not. The next start goes on with the ones left, and its logoff
+    // gives back the whole key of normal mode.
+    for (int i = 0; i < kManyValues; ++i)
+        WriteValue(HKEY_CURRENT_USER, kApp, ManyName(i), Text(REG_SZ, ManyName(i)));
+    const auto normalApp = WholeKey(HKEY_CURRENT_USER, kApp), normalMru = WholeKey(HKEY_CURRENT_USER, kAppMru);
+    ASSERT_EQ(RunKilledChild(db, L"entering"), 9u);
+    EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1))), Utf8(ManyName(kManyValues - 1)))
+        << "the child was killed after the last item moved";
+    std::vector<Box> boxes = SwitchBoxes([] { EnterPrivacyEnvironment(L'W'); });
+    EXPECT_TRUE(boxes.empty());
+    for (int i = 0; i < kManyValues; ++i)
+        EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(i)).data, "") << "no privacy-mode contents yet";
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, kAppMru), 0);
+    // Privacy-mode work, then the logoff.
+    WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"W:\\private-2.txt"));
+    WriteValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1), Text(REG_SZ, L"private-last"));
+    WriteValue(HKEY_CURRENT_USER, kAppMru, L"p", Text(REG_SZ, L"private-mru"));
+    const auto privateApp = WholeKey(HKEY_CURRENT_USER, kApp), privateMru = WholeKey(HKEY_CURRENT_USER, kAppMru);
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp) << "normal mode after a kill while entering";
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == normalMru);
+    EXPECT_EQ(Differences(before, Capture(appIni)), "");
+
+    // Killed while the items move back (a start in privacy mode, then its
+    // logoff): the next logoff goes on with the items left; both modes keep
+    // their whole keys.
+    boxes = SwitchBoxes([] { EnterPrivacyEnvironment(L'W'); });
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == privateApp) << "privacy mode after a kill while entering";
+    ASSERT_EQ(RunKilledChild(db, L"leaving"), 9u);
+    EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, kApp, ManyName(kManyValues - 1)).data,
+              Text(REG_SZ, L"private-last").data)
+        << "the child was killed after the last item moved";
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp) << "normal mode after a kill while leaving";
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == normalMru);
+    EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
+    EXPECT_TRUE(SwitchBoxes([] { EnterPrivacyEnvironment(L'W'); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == privateApp) << "privacy mode after a kill while leaving";
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kAppMru) == privateMru);
+    EXPECT_TRUE(SwitchBoxes([] { LeavePrivacyEnvironment(); }).empty());
+    EXPECT_TRUE(WholeKey(HKEY_CURRENT_USER, kApp) == normalApp);
+    EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\unswitched"), 0)
+        << "every item finished";
 }
 
 namespace {
@@ -773,20 +907,6 @@ TEST_F(PrivacySwitch, UnwritableSwitchDatabaseLosesNothing)
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "private-1");
     EXPECT_TRUE(RunAnswering([] { LeavePrivacyEnvironment(); }).empty());
     EXPECT_EQ(Utf8(ReadValue(HKEY_CURRENT_USER, kAppMru, L"a")), "normal-1");
-}
-
-// The boxes of a switch step. The filter thread's warning that no filter
-// could be loaded (none here) comes whenever that thread gets to it, and is
-// titled when it comes while a step below sets the title: not the switch's.
-template <typename Step>
-std::vector<Box> SwitchBoxes(Step step)
-{
-    const std::u16string filterWarning(reinterpret_cast<const char16_t *>(GetString("WARNING360")));
-    std::vector<Box> boxes;
-    for (const Box &b : RunAnswering(step))
-        if (b.text != filterWarning)
-            boxes.push_back(b);
-    return boxes;
 }
 
 TEST_F(PrivacySwitch, VanishedDriveGivesBackWhatLivesOutsideIt)

@@ -4,7 +4,6 @@
 // many files for the volume is VolumeMount.ViewTooBigForTheVolumeStaysMounted).
 #include "volume_support.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -15,8 +14,6 @@
 #include "volume/volume_error_table.h"
 
 using namespace volume_test;
-
-int RunStandinChild(const char *container);
 
 namespace {
 
@@ -39,44 +36,6 @@ std::string UnixOf(const std::string &dos)
     std::string s = p ? p : "";
     HeapFree(GetProcessHeap(), 0, p);
     return s;
-}
-
-// Starts this program again as a second process that runs RunStandinChild
-// in the given mode with arg; its handle, or null.
-HANDLE StartChild(const char *mode, const std::string &arg, DWORD *pid = nullptr)
-{
-    Dl_info self = {};
-    if (!dladdr(reinterpret_cast<void *>(&RunStandinChild), &self))
-        return nullptr;
-    WCHAR line[1024];
-    WCHAR *dos = wine_get_dos_file_name(self.dli_fname);
-    if (!dos)
-        return nullptr;
-    wsprintfW(line, L"\"%s\" --standin-child \"%hs\"", dos, arg.c_str());
-    HeapFree(GetProcessHeap(), 0, dos);
-    SetEnvironmentVariableA("VG_STANDIN_CHILD", mode);
-    STARTUPINFOW si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    BOOL started = CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
-    SetEnvironmentVariableA("VG_STANDIN_CHILD", nullptr);
-    if (!started)
-        return nullptr;
-    CloseHandle(pi.hThread);
-    if (pid)
-        *pid = pi.dwProcessId;
-    return pi.hProcess;
-}
-
-// Waits until the child signals that it is ready (false when it ended or
-// took too long).
-bool ChildReady(HANDLE child)
-{
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready");
-    HANDLE both[2] = {ready, child};
-    DWORD waited = WaitForMultipleObjects(2, both, FALSE, 60000);
-    CloseHandle(ready);
-    return waited == WAIT_OBJECT_0;
 }
 
 // Past the sharing rules of a mount that holds the file exclusively.

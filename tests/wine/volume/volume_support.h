@@ -3,6 +3,8 @@
 #pragma once
 #include "gtest_wine.h"
 
+#include <dlfcn.h>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,6 +21,10 @@
 #include "volume/driver_control.h"
 #include "volume/mount.h"
 #include "volume/volume_header.h"
+
+// The second process of the volume tests (tests/wine/main.cpp starts it for
+// "--standin-child").
+int RunStandinChild(const char *container);
 
 namespace volume_test {
 
@@ -111,6 +117,7 @@ struct Box {
     char icon;  // 'W', 'E', 'I', '?' or 0
     bool yesNo;
     int defaultId;
+    std::u16string ownerTitle;  // the title of the window that owns it
 };
 
 inline BOOL CALLBACK FindIcon(HWND child, LPARAM param)
@@ -140,6 +147,11 @@ inline Box Inspect(HWND box)
         HWND button = GetDlgItem(box, id);
         if (button && (GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
             b.defaultId = id;
+    }
+    if (HWND owner = GetWindow(box, GW_OWNER)) {
+        WCHAR title[256] = {};
+        InternalGetWindowText(owner, title, 256);
+        b.ownerTitle = Text(title);
     }
     return b;
 }
@@ -177,8 +189,11 @@ inline DWORD WINAPI RunBody(LPVOID param)
 }
 
 // Runs body on a worker thread; every message box it shows is recorded and
-// answered with the next of answers (IDOK when they run out).
-inline std::vector<Box> RunAnswering(std::function<void()> body, std::vector<int> answers = {})
+// answered with the next of answers (IDOK when they run out). With
+// answeredText, only the boxes with that text take the answers (others come
+// when another thread gets to them).
+inline std::vector<Box> RunAnswering(std::function<void()> body, std::vector<int> answers = {},
+                                     const std::u16string &answeredText = std::u16string())
 {
     Run run{std::move(body)};
     HANDLE thread = CreateThread(nullptr, 0, RunBody, &run, 0, nullptr);
@@ -191,7 +206,8 @@ inline std::vector<Box> RunAnswering(std::function<void()> body, std::vector<int
         if (!box || !IsWindowVisible(box))
             continue;
         boxes.push_back(Inspect(box));
-        int answer = next < answers.size() ? answers[next++] : IDOK;
+        bool takesAnswer = answeredText.empty() || boxes.back().text == answeredText;
+        int answer = takesAnswer && next < answers.size() ? answers[next++] : IDOK;
         if (answer == IDOK && GetDlgItem(box, IDOK) == nullptr)
             answer = IDYES;
         PostMessageW(box, WM_COMMAND, answer, 0);
@@ -272,5 +288,43 @@ protected:
     }
     std::string folder, container;
 };
+
+// Starts this program again as a second process that runs RunStandinChild
+// in the given mode with arg; its handle, or null.
+inline HANDLE StartChild(const char *mode, const std::string &arg, DWORD *pid = nullptr)
+{
+    Dl_info self = {};
+    if (!dladdr(reinterpret_cast<void *>(&RunStandinChild), &self))
+        return nullptr;
+    WCHAR line[1024];
+    WCHAR *dos = wine_get_dos_file_name(self.dli_fname);
+    if (!dos)
+        return nullptr;
+    wsprintfW(line, L"\"%s\" --standin-child \"%hs\"", dos, arg.c_str());
+    HeapFree(GetProcessHeap(), 0, dos);
+    SetEnvironmentVariableA("VG_STANDIN_CHILD", mode);
+    STARTUPINFOW si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    BOOL started = CreateProcessW(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableA("VG_STANDIN_CHILD", nullptr);
+    if (!started)
+        return nullptr;
+    CloseHandle(pi.hThread);
+    if (pid)
+        *pid = pi.dwProcessId;
+    return pi.hProcess;
+}
+
+// Waits until the child signals that it is ready (false when it ended or
+// took too long).
+inline bool ChildReady(HANDLE child)
+{
+    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, "vg-standin-child-ready");
+    HANDLE both[2] = {ready, child};
+    DWORD waited = WaitForMultipleObjects(2, both, FALSE, 60000);
+    CloseHandle(ready);
+    return waited == WAIT_OBJECT_0;
+}
 
 }  // namespace volume_test
