@@ -217,6 +217,8 @@ TEST(Interpose, CmdGetsRedirectedCopiesAndCIsBackWhenTheProgramIsKilled)
     CreateDirectoryW(other, nullptr);
     wsprintfW(path, L"%s\\keep.txt", app);
     ASSERT_TRUE(WriteText(path, "real keep"));
+    wsprintfW(path, L"%s\\old.txt", app);
+    ASSERT_TRUE(WriteText(path, "real old"));
     wsprintfW(path, L"%s\\plain.txt", other);
     ASSERT_TRUE(WriteText(path, "real plain"));
     const std::string realApp = RealOf(app), realOther = RealOf(other);
@@ -320,6 +322,14 @@ TEST(Interpose, CmdGetsRedirectedCopiesAndCIsBackWhenTheProgramIsKilled)
     Cmd(line);
     EXPECT_EQ(ReadUnix(virtualUnix + "/moved.txt"), "<missing>");
 
+    // A real file under the rule folder that has no copy is not what its
+    // redirected open reaches, and it is not in the listing above either
+    // (a program's listing looks every name up, and the lookup of this one
+    // is redirected and finds nothing, so the entry is left out).
+    wsprintfW(line, L"type \"%s\\old.txt\"", app);
+    EXPECT_EQ(Cmd(line).find("real old"), std::string::npos);
+    EXPECT_EQ(ReadUnix(realApp + "/old.txt"), "real old");
+
     // The program dies: within seconds C: is the real folder again for
     // every program, and the mount is gone.
     ASSERT_EQ(kill(atoi(pid.c_str()), SIGKILL), 0);
@@ -333,7 +343,7 @@ TEST(Interpose, CmdGetsRedirectedCopiesAndCIsBackWhenTheProgramIsKilled)
     wsprintfW(line, L"type \"%s\\keep.txt\"", app);
     EXPECT_EQ(Cmd(line), "real keep");
     wsprintfW(line, L"dir /b /on \"%s\"", app);
-    EXPECT_EQ(Cmd(line), "keep.txt");
+    EXPECT_EQ(Cmd(line), "keep.txt\r\nold.txt");
 }
 
 // A program that stops answering: the access waits for the time limit, then
