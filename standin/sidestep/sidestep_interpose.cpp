@@ -87,15 +87,7 @@ DWORD WINAPI Relay(LPVOID param)
 {
     Interposition *in = static_cast<Interposition *>(param);
     SidestepFsRecord record;
-    for (;;) {
-        ssize_t n = recv(in->socket, &record, sizeof record, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        if (n != sizeof record)
-            continue;
-        record.path[SIDESTEP_FS_PATH_UNITS - 1] = 0;
+    while (ReceiveSidestepFsRecord(in->socket, record)) {
         if (record.kind == SIDESTEP_FS_READY) {
             SetEvent(in->ready);
         } else if (record.kind == SIDESTEP_FS_STOPPED) {

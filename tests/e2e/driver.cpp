@@ -1,10 +1,10 @@
 #include "driver.h"
 
+#include <glob.h>
 #include <psapi.h>
 #include <shlwapi.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <unistd.h>
 
 namespace {
@@ -212,32 +212,25 @@ void EndStartedExplorers(void)
 
 bool FreshWorkFolder(const std::string &work, const std::string &bin)
 {
-    const std::string views = "/qdsk-" + std::to_string(geteuid());
-    std::string folders[2] = {std::string("/dev/shm") + views, ""};
+    const std::string views = "/qdsk-" + std::to_string(geteuid()) + "/*.owner";
+    glob_t records = {};
+    glob(("/dev/shm" + views).c_str(), 0, nullptr, &records);
     if (const char *runtime = getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-        folders[1] = runtime + views;
-    for (const std::string &folder : folders) {
-        std::string list = "ls '" + folder + "' 2>/dev/null";
-        FILE *names = folder.empty() ? nullptr : popen(list.c_str(), "r");
-        char name[256];
-        while (names && fgets(name, sizeof name, names)) {
-            std::string record = folder + "/" + std::string(name, strcspn(name, "\n"));
-            if (record.size() < 6 || record.compare(record.size() - 6, 6, ".owner") != 0)
-                continue;
-            char container[4096] = {};
-            if (FILE *f = fopen(record.c_str(), "r")) {
-                if (!fgets(container, sizeof container, f))
-                    container[0] = 0;
-                fclose(f);
-            }
-            if (std::string(container).rfind(work + "/", 0) != 0)
-                continue;
-            std::string view = record.substr(0, record.size() - 6);
-            system(("rm -rf '" + view + "' '" + view + ".lock' '" + record + "'").c_str());
+        glob((runtime + views).c_str(), GLOB_APPEND, nullptr, &records);
+    for (size_t i = 0; i < records.gl_pathc; ++i) {
+        // A record's first line names the view's container.
+        const std::string record = records.gl_pathv[i];
+        char container[4096] = {};
+        if (FILE *f = fopen(record.c_str(), "r")) {
+            if (!fgets(container, sizeof container, f))
+                container[0] = 0;
+            fclose(f);
         }
-        if (names)
-            pclose(names);
+        const std::string view = record.substr(0, record.size() - 6);
+        if (std::string(container).rfind(work + "/", 0) == 0)
+            system(("rm -rf '" + view + "' '" + view + ".lock' '" + record + "'").c_str());
     }
+    globfree(&records);
     const std::string app = work + "/app";
     return system(("rm -rf '" + work + "' && mkdir -p '" + app + "' && cp '" + bin + "'/* '" + app + "/'").c_str()) == 0;
 }

@@ -206,15 +206,7 @@ bool Send(uint32_t kind, uint64_t id, const std::u16string &path)
 void ReadProgram()
 {
     SidestepFsRecord record;
-    for (;;) {
-        ssize_t n = recv(g_settings.socket, &record, sizeof record, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        if (n != sizeof record)
-            continue;
-        record.path[SIDESTEP_FS_PATH_UNITS - 1] = 0;
+    while (ReceiveSidestepFsRecord(g_settings.socket, record)) {
         if (record.kind == SIDESTEP_FS_ANSWER) {
             std::lock_guard<std::mutex> guard(g_lock);
             auto it = g_pending.find(record.id);

@@ -2,7 +2,9 @@
 // file system process (sidestep_fs), over a SOCK_SEQPACKET socket pair:
 // one record per packet, both ways. Plain C layout for both compilers.
 #pragma once
+#include <errno.h>
 #include <stdint.h>
+#include <sys/socket.h>
 
 enum {
     SIDESTEP_FS_PATH_UNITS = 512,   // UTF-16 units, terminator included
@@ -19,3 +21,21 @@ struct SidestepFsRecord {
     uint64_t id;                              // of the question; echoed
     uint16_t path[SIDESTEP_FS_PATH_UNITS];    // NT path or target, terminated
 };
+
+// The next whole record from the socket, its path terminated; false once
+// the other side has gone (or the socket failed). Interrupted calls are
+// repeated and packets of another size skipped.
+inline bool ReceiveSidestepFsRecord(int socket, SidestepFsRecord &record)
+{
+    for (;;) {
+        ssize_t n = recv(socket, &record, sizeof record, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        if (n != sizeof record)
+            continue;
+        record.path[SIDESTEP_FS_PATH_UNITS - 1] = 0;
+        return true;
+    }
+}
