@@ -40,6 +40,7 @@ struct Connection {
 std::shared_ptr<Connection> Current(void);
 ULONGLONG NextMessageId(void);
 void CountSent(void);
+void CountStopAnswered(void);
 
 // Writes one whole message without an event and without a completion
 // packet, waiting for it when the pipe is full. FALSE on failure.

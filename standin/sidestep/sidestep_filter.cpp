@@ -31,6 +31,7 @@ std::mutex s_lock;
 State s_state;
 std::atomic<uint64_t> s_nextId{1};
 std::atomic<int64_t> s_sent, s_answered, s_unmatched;
+std::atomic<int> s_stopsAnswered;
 LONG s_pipeNumber;
 std::atomic<bool> s_holdLoads{false};
 std::atomic<int> s_loadsWaiting{0};
@@ -139,6 +140,7 @@ std::shared_ptr<Connection> Current(void)
 
 ULONGLONG NextMessageId(void) { return s_nextId++; }
 void CountSent(void) { ++s_sent; }
+void CountStopAnswered(void) { ++s_stopsAnswered; }
 
 BOOL WriteMessage(HANDLE pipe, const void *data, DWORD size)
 {
@@ -178,6 +180,7 @@ void SidestepStandinReset(void)
     s_sent = 0;
     s_answered = 0;
     s_unmatched = 0;
+    s_stopsAnswered = 0;
 }
 
 void SidestepStandinPreset(BOOL installed, BOOL loaded)
@@ -194,6 +197,7 @@ void SidestepStandinGetCounters(SidestepStandinCounters *counters)
     counters->sent = s_sent;
     counters->answered = s_answered;
     counters->unmatched = s_unmatched;
+    counters->stopsAnswered = s_stopsAnswered;
 }
 
 BOOL SidestepStandinIsLoaded(void)

@@ -37,7 +37,8 @@ enum { Relays = 4 };
 struct Interposition {
     int socket = -1;
     HANDLE relays[Relays] = {};
-    HANDLE stopped = nullptr;  // the file system says C: is back
+    HANDLE stopped = nullptr;  // the file system is done: it said C: is back, or it has gone
+    std::atomic<bool> gaveBack{false};  // it said C: is back
     HANDLE ready = nullptr;
     std::atomic<bool> stopping{false};
     std::string link, original, mount;
@@ -91,6 +92,7 @@ DWORD WINAPI Relay(LPVOID param)
         if (record.kind == SIDESTEP_FS_READY) {
             SetEvent(in->ready);
         } else if (record.kind == SIDESTEP_FS_STOPPED) {
+            in->gaveBack = true;
             SetEvent(in->stopped);
         } else if (record.kind == SIDESTEP_FS_ASK) {
             // A program that does not answer (tests): held here, at most 20 s.
@@ -116,6 +118,10 @@ DWORD WINAPI Relay(LPVOID param)
         GiveBackHere(in);
         SetEvent(in->stopped);
         sidestep::UnloadBySelf();
+    } else {
+        // Asked to stop, it ended without a word (killed, or gone before
+        // its answer): nothing to wait for any more.
+        SetEvent(in->stopped);
     }
     return 0;
 }
@@ -266,7 +272,9 @@ void StopInterposition(void)
         SidestepFsRecord record = {};
         record.kind = SIDESTEP_FS_STOP;
         bool told = send(in->socket, &record, sizeof record, MSG_NOSIGNAL) == sizeof record;
-        if (!told || WaitForSingleObject(in->stopped, StopTimeoutMs) != WAIT_OBJECT_0)
+        if (told && WaitForSingleObject(in->stopped, StopTimeoutMs) == WAIT_OBJECT_0 && in->gaveBack)
+            CountStopAnswered();
+        else
             GiveBackHere(in);
     }
     shutdown(in->socket, SHUT_RDWR);

@@ -18,6 +18,9 @@ struct SidestepStandinCounters {
     int loads;            // successful loads
     int unloads;          // successful unloads
     int connects;         // successful port connections
+    int stopsAnswered;    // unloads whose file system said C: is back
+                          // (one that does not is waited for, then C: is
+                          // given back from the program's side)
     LONG64 sent;          // requests written to the port
     LONG64 answered;      // replies matched to a waiting request
     LONG64 unmatched;     // replies with an unknown or already answered

@@ -74,6 +74,12 @@ std::unordered_map<uint64_t, std::pair<bool, std::u16string>> g_pending;  // id 
 std::unordered_map<std::string, std::string> g_decisions;
 std::map<pid_t, bool> g_quiet;  // process -> never asked
 
+// Held while the program's request to give C: back is carried out and
+// answered. Giving back ends the mount, and with it the main thread's
+// loop: the process must not end before the program has its answer, or
+// the program waits out its time limit for it.
+std::mutex g_stopping;
+
 std::string Lower(const std::string &s)
 {
     std::string out(s);
@@ -216,6 +222,7 @@ void ReadProgram()
             }
             g_answered.notify_all();
         } else if (record.kind == SIDESTEP_FS_STOP) {
+            std::lock_guard<std::mutex> guard(g_stopping);
             GiveBack("unloaded");
             Send(SIDESTEP_FS_STOPPED, 0, u"");
         }
@@ -742,6 +749,8 @@ int main(int argc, char **argv)
     Send(SIDESTEP_FS_READY, 0, u"");
     fuse_loop_mt(fs, 0);
     GiveBack("the mount ended");
+    // A stop on its way is answered first.
+    std::lock_guard<std::mutex> answered(g_stopping);
     fuse_unmount(fs);
     fuse_destroy(fs);
     return 0;

@@ -372,6 +372,9 @@ TEST_F(FilterConnection, StopBeforeLoadRestartAfterStopAndManyCyclesLeaveNothing
     EXPECT_EQ(handlesNow, handles);
     SidestepStandinGetCounters(&counters);
     EXPECT_EQ(counters.connects, cycles);
+    // The file system answers every stop: a lost answer would hold the
+    // logoff, and the pool, for the whole time limit.
+    EXPECT_EQ(counters.stopsAnswered, cycles);
     EXPECT_EQ(counters.loads, counters.unloads);
     EXPECT_FALSE(SidestepStandinIsLoaded());
     // Each connection served C: through the file system; none is left.
