@@ -303,9 +303,15 @@ int SwapRegistryItem(const AppRegEntry *entry, int mode)
         WriteItemNote(entry, kItemDone);
         return 0;
     }
-    bool movedOut = note == kItemMovedOut + 1 || note == kItemMovedOut + 2;
+    // Only this switch's own note says the item is half moved. A note that
+    // the other switch moved it out is one that switch could not drop when
+    // it had finished the item (a cut-off switch is always finished before
+    // another one runs): the item holds this switch's leaving contents, with
+    // whatever was changed since, and moves like an unmoved one.
+    bool movedOut = note == kItemMovedOut + static_cast<DWORD>(mode);
+    bool staleNote = note == kItemMovedOut + static_cast<DWORD>(3 - mode);
     // No note: this switch moved the item before it was cut off.
-    if (!movedOut && note != kItemUnmoved + static_cast<DWORD>(mode))
+    if (!movedOut && !staleNote && note != kItemUnmoved + static_cast<DWORD>(mode))
         return 0;
     return entry->item ? SwapValue(entry, mode, movedOut) : SwapKey(entry, mode, movedOut);
 }

@@ -11,6 +11,7 @@
 #include "Mount/app_state.h"
 #include "Mount/language.h"
 #include "Mount/main_window.h"
+#include "env/item_journal.h"
 #include "env/mode_marker.h"
 #include "env/privacy_env.h"
 #include "env/reg_trace_walk.h"
@@ -248,6 +249,16 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 1);
     EXPECT_EQ(ClipboardText(), "copied before") << "entering keeps the clipboard";
 
+    // The entering switch could not drop the notes of two finished items (a
+    // failed registry delete): they still say it had moved them out. They
+    // must not make leaving skip saving what privacy mode writes into them.
+    for (INT32 i = 0; i < g_regItemCount; ++i) {
+        const AppRegEntry *e = g_regItems[i];
+        if (IsSwitchedItem(e) && ((e->item && lstrcmpW(e->item, L"LastFile") == 0) ||
+                                  (!e->item && lstrcmpiW(e->subkey, kAppMru) == 0)))
+            ASSERT_EQ(WriteItemNote(e, kItemMovedOut + 1), ERROR_SUCCESS);
+    }
+
     // Work in privacy mode.
     WriteValue(HKEY_CURRENT_USER, kApp, L"LastFile", Text(REG_SZ, L"V:\\private.txt"));
     WriteValue(HKEY_CURRENT_USER, kAppMru, L"a", Text(REG_SZ, L"private-1"));
@@ -293,6 +304,7 @@ TEST_F(PrivacySwitch, RoundTripMovesEverythingOntoTheDriveAndBack)
     EXPECT_EQ(ReadValue(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Sub", L"x"), Text(REG_DWORD, L"\x0007"));
     EXPECT_EQ(KeyEntries(HKEY_CURRENT_USER, L"Software\\VgSwitchApp\\MRU\\Deep"), -1);
     EXPECT_EQ(StoredValue(switchDb, "privalue", "Software\\VgSwitchApp", "LastFile"), Bytes(L"V:\\private.txt"));
+    EXPECT_LE(KeyEntries(HKEY_CURRENT_USER, L"Software\\Tessaline\\Veilguard\\unswitched"), 0) << "notes left";
     EXPECT_EQ(ClipboardText(), "");
     EXPECT_EQ(ReadModeMarkerIsPrivate(), 0);
     HKEY marker;
